@@ -71,6 +71,14 @@ int OpenExclusive(const std::string& path, std::error_code& ec) {
   return fd;
 }
 
+// Gives the node back. The kernel clears TIOCEXCL only at the terminal's last close, and another
+// process may hold it open too (the simulator keeps its pty's slave open), so clear it here or
+// the next open by anyone but root fails with EBUSY.
+void CloseExclusive(int fd) {
+  if (::isatty(fd)) (void)::ioctl(fd, TIOCNXCL);
+  ::close(fd);
+}
+
 // Plain byte transfer: a freshly plugged port starts with echo, line editing and CR/NL
 // translation, each of which would corrupt frames. Reads return at once with what has come.
 std::error_code MakeRaw(int fd) {
@@ -91,7 +99,7 @@ class PosixSerialPort final : public SerialPort {
   explicit PosixSerialPort(int fd) : fd_(fd) {}
   ~PosixSerialPort() override {
     ::tcflush(fd_, TCIOFLUSH);
-    ::close(fd_);
+    CloseExclusive(fd_);
   }
 
   void SetQueueSizes(uint32_t, uint32_t) override {
@@ -216,8 +224,14 @@ class PosixSerialPort final : public SerialPort {
     int r = ::poll(&p, 1, ms);
     if (r < 0) return errno == EINTR ? WaitResult::kTimeout : WaitResult::kFailed;
     if (r == 0) return WaitResult::kTimeout;
-    if (p.revents & POLLIN) return WaitResult::kReadable;
-    // Hang-up or error with nothing to read: the device has gone away.
+    if (!(p.revents & (POLLERR | POLLHUP | POLLNVAL))) return WaitResult::kReadable;
+    // A hung-up terminal (a USB device pulled, a pty whose far end closed) reports POLLIN as well,
+    // yet a read returns 0 as if nothing had come: only bytes still queued count as input, or the
+    // engine would spin on a wait that returns at once.
+    int queued = 0;
+    if ((p.revents & POLLIN) && ::ioctl(fd_, FIONREAD, &queued) == 0 && queued > 0) {
+      return WaitResult::kReadable;
+    }
     return WaitResult::kFailed;
   }
 
@@ -245,7 +259,7 @@ bool ProbeSerialDevice(const std::string& path) {
   std::error_code ec;
   int fd = OpenExclusive(path, ec);
   if (fd < 0) return false;
-  ::close(fd);
+  CloseExclusive(fd);
   return true;
 }
 
