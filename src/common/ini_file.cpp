@@ -43,6 +43,15 @@ std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string
   return std::make_pair(Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
 }
 
+// A value enclosed in a pair of double or single quotes reads without them.
+std::string_view Unquoted(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
 struct SectionSpan {
   size_t header;     // index of the header line
   size_t last_used;  // index of the last non-blank line of the section (the header if none)
@@ -147,7 +156,7 @@ std::optional<std::string> TIniFile::Find(std::string_view section, std::string_
   if (!span) return std::nullopt;
   auto line = FindKeyLine(lines_, *span, key);
   if (!line) return std::nullopt;
-  return std::string(EntryOf(lines_[*line])->second);
+  return std::string(Unquoted(EntryOf(lines_[*line])->second));
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
@@ -182,13 +191,13 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
   std::string entry = std::string(key) + "=" + std::string(value);
   if (auto span = FindSection(lines_, section)) {
     if (auto line = FindKeyLine(lines_, *span, key)) {
-      lines_[*line] = entry;
+      // The line is rewritten with the key as the file spells it.
+      lines_[*line] = std::string(EntryOf(lines_[*line])->first) + "=" + std::string(value);
     } else {
       lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(span->last_used + 1), entry);
     }
   } else {
-    // A new section goes at the end, set off by an empty line from text before it.
-    if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
+    // A new section goes at the end, right after the last line, with no empty line between.
     lines_.push_back("[" + std::string(section) + "]");
     lines_.push_back(entry);
   }

@@ -12,9 +12,11 @@ namespace qv {
 // A reader and writer of the Windows profile ("ini") format, with the behaviour of the
 // profile functions that the desktop program has always used:
 // - sections "[Name]" and lines "Key=Value"; names compare without regard to ASCII letter case;
-// - a write replaces the value of an existing key in place, adds a missing key after the last
-//   line of its section, and appends a missing section at the end of the file;
+// - a write replaces the line of an existing key in place, adds a missing key after the last
+//   non-blank line of its section, and appends a missing section right after the file's last
+//   line, with no empty line before it; the first of duplicate sections and keys counts;
 // - every write goes to disk at once, with CRLF line ends, the other lines kept as they were;
+// - a value read loses blanks around it and one pair of enclosing double or single quotes;
 // - integers are written in decimal and read in decimal or as "0x"/"$" hexadecimal; a missing
 //   key or a value that is no integer reads as the default; booleans are written "1" and "0".
 // A value that cannot be written raises Exception("Unable to write to <file>").

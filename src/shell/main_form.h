@@ -83,7 +83,7 @@ class TMainForm final : public JobUI {
  private:
   TKV_RS& Link();
   // Runs one job; the guard keeps a second one off the link meanwhile.
-  void RunJob(JobResult (*job)(JobContext&));
+  void RunJob(const std::function<JobResult(JobContext&)>& job);
   // The job buttons, and the port button, are disabled while a job runs.
   void JobStateChanged(bool busy);
 
