@@ -72,6 +72,9 @@ DeviceModel::Settings DeviceModel::DefaultSettings() {
 RequestRecord& DeviceModel::Receive(const uint8_t* frame, size_t size) {
   RequestRecord& r = log_.emplace_back();
   r.number = ++request_count_;
+  r.frame.assign(frame, frame + size);
+  if (size == 0)
+    return r;
   // The frame's own length byte decides where it ends; 0 stands for 256.
   size_t announced = frame[0] == 0 ? 256 : frame[0];
   r.checksum_ok = size == announced && size >= 2 && ChecksumOk(frame, size);

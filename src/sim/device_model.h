@@ -27,6 +27,7 @@ struct RequestRecord {
   uint8_t address = 0;           // byte 1 of the frame
   uint8_t command = 0;           // byte 4 of the frame (0 when the frame is too short to hold one)
   std::vector<uint8_t> payload;  // the bytes between the command byte and the checksum
+  std::vector<uint8_t> frame;    // the whole frame as it came off the wire
   bool checksum_ok = false;
   // Whether the model carried the request out: false for a damaged or malformed frame, a frame
   // for another address, an unknown command, a payload the command does not accept, and for a

@@ -25,6 +25,15 @@ enum class FaultKind {
 // One rule: applies to the requests numbered `from` and later (1-based, counting every frame
 // the device receives) that match `command` (any when empty), for `count` of them (0: all).
 struct FaultRule {
+  FaultRule() = default;
+  explicit FaultRule(FaultKind k, uint32_t first = 1, uint32_t how_many = 0, uint32_t v = 0)
+      : kind(k), from(first), count(how_many), value(v) {}
+  // Restricts the rule to one command: FaultRule(FaultKind::kSilent, 3).For(10).
+  FaultRule& For(uint8_t cmd) {
+    command = cmd;
+    return *this;
+  }
+
   FaultKind kind = FaultKind::kSilent;
   uint32_t from = 1;
   uint32_t count = 0;
