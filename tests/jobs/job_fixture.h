@@ -81,6 +81,18 @@ class ScriptedJobUI final : public JobUI {
   TKV_RS* link = nullptr;                 // to record whether the port is open at destroy
 };
 
+// A fault rule: requests matching `command` (any when empty), from request number `from` on
+// (counting every frame), for `count` of them (0: all), get no reply.
+inline sim::FaultRule Silent(std::optional<uint8_t> command, uint32_t from = 1,
+                             uint32_t count = 0) {
+  sim::FaultRule rule;
+  rule.kind = sim::FaultKind::kSilent;
+  rule.command = command;
+  rule.from = from;
+  rule.count = count;
+  return rule;
+}
+
 // A job run against the in-process simulated device on COM1, on a virtual clock, in a fresh
 // temporary current folder.
 class JobTest : public ::testing::Test {
