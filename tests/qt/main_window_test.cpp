@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+
+#include "jobs/job_texts.h"
+#include "platform/device_registry.h"
+#include "port/port_chooser.h"
+#include "qt_gauge.h"
+#include "qt_main_window.h"
+#include "qt_message_pump.h"
+#include "qt_progress_dialog.h"
+#include "shell/progress_form.h"
+#include "sim/in_process_device.h"
+
+namespace qv {
+namespace {
+
+struct NoDevices : platform::DeviceRegistry {
+  std::vector<std::string> InstanceNames() override { return {}; }
+  std::optional<std::string> FriendlyName(const std::string&) override { return std::nullopt; }
+};
+
+std::filesystem::path MakeTempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "qv-qt-XXXXXX").string();
+  return mkdtemp(pattern.data());
+}
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "qt_view_tests";
+  static char* argv[] = {name, nullptr};
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static QApplication app(argc, argv);
+  return app;
+}
+
+// The desktop program's window on the in-process simulated device, its executable in a
+// temporary folder, its message boxes answered (and recorded) by the test.
+struct Desktop {
+  Desktop() {
+    window.SetMessageHook([this](const qt::QtMainWindow::MessageBox& box) {
+      boxes.push_back(box);
+      return Messages::kYes;
+    });
+    window.Attach(form);
+  }
+  ~Desktop() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  template <typename T>
+  T* Find(const char* name) {
+    return window.findChild<T*>(name);
+  }
+
+  QApplication& app = App();
+  std::filesystem::path dir = MakeTempDir();
+  sim::InProcessDevice device;
+  qt::QtMessagePump pump;
+  NoDevices registry;
+  qt::QtMainWindow window;
+  struct NoChooser : TKV_RS232_SetNumDlg {
+    bool ShowModal(const std::vector<std::string>&, int&) override { return false; }
+  } chooser;
+  TMainForm form{
+      {window, chooser, device.Platform(), registry, device.clock, pump, dir / "quorvane"}};
+  std::vector<qt::QtMainWindow::MessageBox> boxes;
+};
+
+TEST(QtMainWindow, ShowsTheDesignLayout) {
+  Desktop d;
+  d.window.show();
+  EXPECT_EQ(d.window.windowTitle().toStdString(), "Quorvane Holtek  (Версия 04.05.22)");
+  EXPECT_EQ(d.window.size(), QSize(810, 249));
+  EXPECT_EQ(d.window.minimumSize(), d.window.maximumSize()) << "not resizable";
+  struct Control {
+    const char* name;
+    QRect bounds;
+    bool visible;
+  };
+  const Control controls[] = {
+      {"cbAuto", {8, 8, 265, 17}, false},       {"bRS232", {8, 32, 393, 25}, true},
+      {"GroupBox1", {8, 72, 393, 121}, true},   {"bGetParams", {8, 80, 377, 25}, true},
+      {"GroupBox2", {408, 8, 393, 89}, true},   {"bLoadProg", {8, 48, 377, 25}, true},
+      {"GroupBox4", {408, 112, 393, 81}, true}, {"bSetParams", {8, 40, 377, 25}, true},
+      {"Memo", {552, 176, 57, 17}, false},      {"Image1", {560, 200, 240, 40}, true},
+  };
+  for (const auto& c : controls) {
+    QWidget* widget = d.Find<QWidget>(c.name);
+    ASSERT_NE(widget, nullptr) << c.name;
+    EXPECT_EQ(widget->geometry(), c.bounds) << c.name;
+    EXPECT_EQ(widget->isVisible(), c.visible) << c.name;
+  }
+  EXPECT_EQ(d.Find<QPushButton>("bRS232")->text().toStdString(), "Выбрать СОМ-порт");
+  EXPECT_TRUE(d.Find<QPushButton>("bRS232")->font().bold());
+  EXPECT_FALSE(d.Find<QLabel>("Label3")->font().bold());
+  EXPECT_EQ(d.Find<QGroupBox>("GroupBox2")->title().toStdString(), "Шаг 2");
+  for (const auto& box : d.boxes)
+    ADD_FAILURE() << box.kind << " " << box.caption << ": " << box.text;
+}
+
+TEST(QtMainWindow, AJobRunFromItsButtonEndsWithItsMessage) {
+  Desktop d;
+  d.window.show();
+  std::vector<bool> buttons_enabled;
+  d.window.SetMessageHook([&](const qt::QtMainWindow::MessageBox& box) {
+    d.boxes.push_back(box);
+    buttons_enabled.push_back(d.Find<QPushButton>("bLoadProg")->isEnabled());
+    auto* progress = d.window.findChild<qt::QtProgressDialog*>("ProgressForm");
+    EXPECT_NE(progress, nullptr) << "the closing message comes while the dialog is open";
+    if (progress) {
+      EXPECT_TRUE(progress->isVisible());
+      EXPECT_EQ(progress->findChild<qt::QtGauge*>("ProgressGauge")->Text().toStdString(), "100%");
+      EXPECT_FALSE(progress->findChild<QPushButton*>("BitBtn1")->isVisible());
+    }
+    return Messages::kYes;
+  });
+  d.Find<QPushButton>("bGetParams")->click();
+  ASSERT_EQ(d.boxes.size(), 1u);
+  EXPECT_EQ(d.boxes[0].kind, "info");
+  EXPECT_EQ(d.boxes[0].caption, "Information");
+  EXPECT_EQ(d.boxes[0].text.rfind(texts::kSavedToFile, 0), 0u) << d.boxes[0].text;
+  EXPECT_EQ(buttons_enabled, std::vector<bool>{false}) << "job buttons off while the job runs";
+  EXPECT_TRUE(d.Find<QPushButton>("bLoadProg")->isEnabled());
+  QApplication::processEvents();
+  EXPECT_EQ(d.window.findChild<qt::QtProgressDialog*>("ProgressForm"), nullptr)
+      << "the dialog is gone with the job";
+  std::string saved = d.boxes[0].text.substr(std::string(texts::kSavedToFile).size());
+  EXPECT_TRUE(std::filesystem::exists(d.dir / saved)) << saved;
+}
+
+TEST(QtProgressDialog, EscPressesCancelOnlyWhileItIsVisible) {
+  App();
+  QWidget owner;
+  auto view = std::make_unique<qt::QtProgressDialog>(&owner);
+  qt::QtProgressDialog* dialog = view.get();
+  TProgressForm form(std::move(view));
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_TRUE(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_FALSE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
+  form.ShowCancel(false);
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(dialog, &esc);
+  EXPECT_FALSE(form.Cancelled());
+  EXPECT_TRUE(dialog->isVisible()) << "Esc never closes the dialog";
+  form.ShowCancel(true);
+  QApplication::sendEvent(dialog, &esc);
+  EXPECT_TRUE(form.Cancelled());
+  EXPECT_TRUE(dialog->isVisible());
+}
+
+}  // namespace
+}  // namespace qv
