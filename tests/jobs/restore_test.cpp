@@ -140,6 +140,9 @@ struct LengthCase {
   uint16_t device_length;
   std::vector<uint16_t> chunk_counts;
 };
+void PrintTo(const LengthCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RestoreLengths : public Restore, public ::testing::WithParamInterface<LengthCase> {};
 
@@ -233,6 +236,9 @@ struct RefusalCase {
   std::function<void(Restore&)> prepare;
   std::string text;
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RestoreRefusal : public Restore, public ::testing::WithParamInterface<RefusalCase> {
  public:

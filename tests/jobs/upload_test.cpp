@@ -50,6 +50,9 @@ struct PagesCase {
   uint32_t load;
   std::vector<int> gauges;
 };
+void PrintTo(const PagesCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class UploadPages : public Upload, public ::testing::WithParamInterface<PagesCase> {};
 
@@ -110,6 +113,9 @@ struct StatusCase {
   uint8_t code;
   const char* failure;  // null: the page counts as programmed
 };
+void PrintTo(const StatusCase& c, std::ostream* os) {
+  *os << "flags " << int(c.flags) << " code " << int(c.code);
+}
 
 class UploadStatus : public Upload, public ::testing::WithParamInterface<StatusCase> {};
 
