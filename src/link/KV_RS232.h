@@ -46,8 +46,9 @@ class TKV_RS : public TKV_RS_Base {
   // Reads up to `want` bytes to dst, waiting until at least one has come or the time is later
   // than deadline; returns how many came (0: the deadline passed).
   size_t ReadWithin(uint8_t* dst, size_t want, int64_t deadline);
-  // Blocks until input may be there or until just past the deadline, whichever is first.
-  void WaitForInput(int64_t now, int64_t deadline);
+  // Blocks until input may be there or until just past the deadline, whichever is first; a
+  // failed port is only slept on. Returns whether the port said input was there.
+  bool WaitForInput(int64_t now, int64_t deadline, bool port_failed);
 
   platform::Clock& clock_;
   platform::MessagePump* pump_;
