@@ -41,8 +41,7 @@ void TKV_RS::Transact() {
       RxIndex = 5;
       return;
     } catch (...) {
-      if (attempt == kAttempts)
-        throw;
+      if (attempt == kAttempts) throw;
     }
     clock_.SleepMs(kRetryPauseMs);
   }
@@ -51,16 +50,13 @@ void TKV_RS::Transact() {
 void TKV_RS::Exchange() {
   SendFrame();
   ReceiveReply();
-  if (Rx(1) == 0 && Rx(2) == 0 && Rx(3) == 0)
-    throw Exception(texts::kHeaderError);
-  if (Rx(4) == 255)
-    throw Exception(texts::kBusy);
+  if (Rx(1) == 0 && Rx(2) == 0 && Rx(3) == 0) throw Exception(texts::kHeaderError);
+  if (Rx(4) == 255) throw Exception(texts::kBusy);
 }
 
 void TKV_RS::SendFrame() {
   size_t count = FrameBuffer[0] == 0 ? 256 : FrameBuffer[0];
-  if (!PortHandle)
-    return;
+  if (!PortHandle) return;
   // Late bytes of an earlier attempt are dropped here, so they are never taken for this reply.
   PortHandle->Purge(true, false);
   PortHandle->Purge(false, true);
@@ -69,8 +65,7 @@ void TKV_RS::SendFrame() {
 }
 
 int64_t TKV_RS::TransmissionAllowance() const {
-  if (BaudRate == 0)
-    return 0;
+  if (BaudRate == 0) return 0;
   return RoundHalfEven(9600.0 / BaudRate * TxLength);
 }
 
@@ -78,12 +73,10 @@ bool TKV_RS::WaitForInput(int64_t now, int64_t deadline, bool port_failed) {
   // The time counts as run out once it is later than the deadline, so wait until just past it.
   int64_t remaining = deadline - now + 1;
   int64_t cap = pump_->MaxBlockMs();
-  if (cap >= 0)
-    remaining = std::min(remaining, std::max<int64_t>(cap, 1));
+  if (cap >= 0) remaining = std::min(remaining, std::max<int64_t>(cap, 1));
   if (PortHandle && !port_failed) {
     platform::WaitResult result = PortHandle->WaitReadable(remaining);
-    if (result != platform::WaitResult::kFailed)
-      return result == platform::WaitResult::kReadable;
+    if (result != platform::WaitResult::kFailed) return result == platform::WaitResult::kReadable;
   }
   // A closed or failed port cannot wake us: it behaves like a silent device, so sleep instead of
   // spinning on a wait that returns at once.
@@ -98,16 +91,13 @@ size_t TKV_RS::ReadWithin(uint8_t* dst, size_t want, int64_t deadline) {
     if (PortHandle) {
       std::error_code ec;
       size_t got = PortHandle->Read(dst, want, ec);
-      if (got > 0)
-        return got;
+      if (got > 0) return got;
       // A read that fails means the device has gone: from now on it is a silent device.
-      if (ec)
-        port_failed = true;
+      if (ec) port_failed = true;
     }
     int64_t now = clock_.NowMs();
     pump_->ProcessMessages();
-    if (now > deadline)
-      return 0;
+    if (now > deadline) return 0;
     if (woke_for_nothing) {
       // The wait said input was there and the read found none, as on a port hung up at its far
       // end: pause a millisecond, as a polling loop would, rather than spin on the wait.
@@ -122,12 +112,10 @@ size_t TKV_RS::ReadWithin(uint8_t* dst, size_t want, int64_t deadline) {
 void TKV_RS::ReceiveReply() {
   uint8_t* rx = &Rx(0);
   int64_t deadline = clock_.NowMs() + ReplyTimeout + TransmissionAllowance();
-  if (ReadWithin(rx, 1, deadline) == 0)
-    throw Exception(texts::kNoLink);
+  if (ReadWithin(rx, 1, deadline) == 0) throw Exception(texts::kNoLink);
 
   int n = rx[0];
-  if (n < kMinReply)
-    throw Exception(texts::kNoLink);
+  if (n < kMinReply) throw Exception(texts::kNoLink);
 
   // The rest of the frame, and not a byte more: surplus stays queued until the next purge.
   // Each later byte must come within ByteTimeout of the one before it.
@@ -135,12 +123,10 @@ void TKV_RS::ReceiveReply() {
   while (received < n) {
     int64_t byte_deadline = clock_.NowMs() + ByteTimeout;
     size_t got = ReadWithin(rx + received, static_cast<size_t>(n - received), byte_deadline);
-    if (got == 0)
-      throw Exception(texts::kByteTimeout);
+    if (got == 0) throw Exception(texts::kByteTimeout);
     received += static_cast<int>(got);
   }
-  if (!CheckReply())
-    throw Exception(texts::kChecksumError);
+  if (!CheckReply()) throw Exception(texts::kChecksumError);
   RxLength = n;
 }
 
