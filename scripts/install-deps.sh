@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 wine
-  xvfb xauth x11-utils x11-apps imagemagick
+  xvfb xauth x11-utils x11-apps imagemagick xdotool
   socat procps
 )
 
