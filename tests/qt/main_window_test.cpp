@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "common/ini_file.h"
 #include "jobs/job_texts.h"
 #include "platform/device_registry.h"
 #include "port/port_chooser.h"
@@ -38,8 +39,10 @@ QApplication& App() {
   static char name[] = "qt_view_tests";
   static char* argv[] = {name, nullptr};
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: a QApplication torn down among the program's static destructors would
+  // outlive parts of Qt it still needs.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // The desktop program's window on the in-process simulated device, its executable in a
@@ -135,6 +138,24 @@ TEST(QtMainWindow, AJobRunFromItsButtonEndsWithItsMessage) {
       << "the dialog is gone with the job";
   std::string saved = d.boxes[0].text.substr(std::string(texts::kSavedToFile).size());
   EXPECT_TRUE(std::filesystem::exists(d.dir / saved)) << saved;
+}
+
+TEST(QtMainWindow, ClosingWritesTheSettingsButNotWhileAJobRuns) {
+  Desktop d;
+  d.window.show();
+  bool closed_during_job = true;
+  d.window.SetMessageHook([&](const qt::QtMainWindow::MessageBox&) {
+    closed_during_job = d.window.close();
+    return Messages::kYes;
+  });
+  d.Find<QPushButton>("bGetParams")->click();
+  EXPECT_FALSE(closed_during_job) << "the window stays while its job runs";
+  EXPECT_TRUE(d.window.isVisible());
+  EXPECT_TRUE(d.window.close());
+  TIniFile ini(d.dir / "quorvane.ini");
+  EXPECT_EQ(ini.ReadInteger("RS232", "Port", 0), 1);
+  EXPECT_EQ(ini.ReadInteger("Common", "Auto", -1), 0);
+  EXPECT_EQ(ini.ReadInteger("MainWindow", "State", -1), 0);
 }
 
 TEST(QtProgressDialog, EscPressesCancelOnlyWhileItIsVisible) {
