@@ -170,8 +170,13 @@ void PtyDevice::Run() {
     bool replug_due = replug_at_us_ >= 0 && NowUs() >= replug_at_us_;
     if (replug_requested_.exchange(false) || replug_due) {
       replug_at_us_ = -1;
-      if (master_ < 0 && OpenPty())
-        continue;
+      if (master_ < 0) {
+        if (OpenPty())
+          continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (options_.on_replug)
+          options_.on_replug(slave_path_);
+      }
     }
     pollfd fds[2] = {{wake_[0], POLLIN, 0}, {master_, POLLIN, 0}};
     nfds_t n = master_ >= 0 ? 2 : 1;

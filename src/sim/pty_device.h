@@ -26,6 +26,9 @@ class PtyDevice {
     std::string link_path;
     // Called on the device thread, with the device locked, after every request.
     std::function<void(const RequestRecord&, const WireReply&)> on_request;
+    // Called on the device thread, with the device locked, after a re-plug with the new slave
+    // path.
+    std::function<void(const std::string&)> on_replug;
   };
 
   explicit PtyDevice(SimDevice device = SimDevice{}, Options options = {});

@@ -117,6 +117,21 @@ TEST(PtyDevice, ControlBytesPassUntranslatedBothWays) {
   });
 }
 
+TEST(PtyDevice, PacedDeviceTakesItsWireTime) {
+  SimDevice device;
+  device.pacing.baud = 9600;
+  device.command_ms[device::kIdentify] = 20;
+  PtyDevice pty(std::move(device));
+  ASSERT_FALSE(pty.Start());
+  PtyLink tool(pty.SlavePath());
+  tool.link.SetActive(true);
+  auto start = Clock::now();
+  EXPECT_EQ(device::Identify(tool.link).type, 0x21);
+  // 6 request and 9 reply characters of 1.1458 ms, and 20 ms of device time: at least 37 ms.
+  EXPECT_GE(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count(),
+            37000);
+}
+
 TEST(PtyDevice, ToolReopensThePortBetweenJobs) {
   PtyDevice pty;
   ASSERT_FALSE(pty.Start());
@@ -164,7 +179,11 @@ TEST(PtyDevice, ReplugMovesTheSymlinkAndTheToolGetsThroughAgain) {
   std::filesystem::create_directories(dir);
   std::string link = (dir / "device").string();
   {
-    PtyDevice pty(SimDevice{}, {.link_path = link, .on_request = nullptr});
+    std::string announced;
+    PtyDevice::Options options;
+    options.link_path = link;
+    options.on_replug = [&](const std::string& path) { announced = path; };
+    PtyDevice pty(SimDevice{}, options);
     ASSERT_FALSE(pty.Start());
     std::string first = pty.SlavePath();
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), first);
@@ -177,6 +196,9 @@ TEST(PtyDevice, ReplugMovesTheSymlinkAndTheToolGetsThroughAgain) {
     EXPECT_THROW(device::Identify(tool.link), Exception);
     ASSERT_TRUE(Eventually([&] { return pty.Plugged(); }));
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), pty.SlavePath());
+    ASSERT_TRUE(
+        Eventually([&] { return pty.With([&](SimDevice&) { return !announced.empty(); }); }));
+    EXPECT_EQ(pty.With([&](SimDevice&) { return announced; }), pty.SlavePath());
 
     // The job's connection loop reopens the port by its path, now the new pty.
     tool.link.SetActive(true);

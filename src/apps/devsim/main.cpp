@@ -76,6 +76,10 @@ int Run(Options options) {
   pty_options.link_path = options.link_path;
   if (options.log)
     pty_options.on_request = LogRequest;
+  // Without --link a script finds the device again by this line.
+  pty_options.on_replug = [](const std::string& path) {
+    std::cout << "pty: " << path << std::endl;
+  };
   sim::PtyDevice pty(std::move(device), pty_options);
   if (!options.settings_out.empty()) {
     pty.With([&](sim::SimDevice& d) {
