@@ -3,12 +3,15 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
 
 #include "common/ini_file.h"
 #include "jobs/job_texts.h"
@@ -17,6 +20,7 @@
 #include "qt_gauge.h"
 #include "qt_main_window.h"
 #include "qt_message_pump.h"
+#include "qt_port_chooser.h"
 #include "qt_progress_dialog.h"
 #include "shell/progress_form.h"
 #include "sim/in_process_device.h"
@@ -156,6 +160,53 @@ TEST(QtMainWindow, ClosingWritesTheSettingsButNotWhileAJobRuns) {
   EXPECT_EQ(ini.ReadInteger("RS232", "Port", 0), 1);
   EXPECT_EQ(ini.ReadInteger("Common", "Auto", -1), 0);
   EXPECT_EQ(ini.ReadInteger("MainWindow", "State", -1), 0);
+}
+
+TEST(QtPortChooser, OffersTheEntriesWithTheCurrentOneSelected) {
+  struct Case {
+    const char* name;
+    int initial;
+    std::function<void(QDialog&)> user;
+    bool ok;
+    int selected;
+  };
+  auto press = [](const char* button) {
+    return [button](QDialog& dialog) { dialog.findChild<QPushButton*>(button)->click(); };
+  };
+  auto pick_first_then_ok = [](QDialog& dialog) {
+    dialog.findChild<QComboBox*>("PCB")->setCurrentIndex(0);
+    dialog.findChild<QPushButton*>("OKBtn")->click();
+  };
+  auto esc = [](QDialog& dialog) {
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &key);
+  };
+  const Case cases[] = {
+      {"OK without a change", 1, press("OKBtn"), true, 1},
+      {"COM1 and OK", 1, pick_first_then_ok, true, 0},
+      {"Cancel", 1, press("CancelBtn"), false, 1},
+      {"Esc", 1, esc, false, 1},
+      {"no entry selected, OK", -1, press("OKBtn"), true, -1},
+  };
+  App();
+  for (const auto& c : cases) {
+    qt::QtPortChooser chooser(nullptr);
+    std::vector<std::string> offered;
+    QTimer::singleShot(0, &chooser, [&] {
+      auto* list = chooser.findChild<QComboBox*>("PCB");
+      for (int i = 0; i < list->count(); ++i)
+        offered.push_back(list->itemText(i).toStdString());
+      EXPECT_EQ(list->currentIndex(), c.initial) << c.name;
+      EXPECT_FALSE(list->isEditable()) << c.name;
+      EXPECT_TRUE(chooser.findChild<QPushButton*>("OKBtn")->isDefault()) << c.name;
+      c.user(chooser);
+    });
+    int selected = c.initial;
+    EXPECT_EQ(chooser.ShowModal({"COM1", "COM4"}, selected), c.ok) << c.name;
+    EXPECT_EQ(selected, c.selected) << c.name;
+    EXPECT_EQ(offered, (std::vector<std::string>{"COM1", "COM4"})) << c.name;
+    EXPECT_EQ(chooser.windowTitle().toStdString(), "Выбор номера порта") << c.name;
+  }
 }
 
 TEST(QtProgressDialog, EscPressesCancelOnlyWhileItIsVisible) {
