@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -139,6 +140,63 @@ ChildResult RunChild(const ChildOptions& options) {
   if (WIFSIGNALED(status))
     result.exit_code = 128 + WTERMSIG(status);
   return result;
+}
+
+bool BackgroundProcess::Start(const std::vector<std::string>& args, const std::string& out_file,
+                              const std::string& err_file) {
+  pid_t pid = ::fork();
+  if (pid < 0)
+    return false;
+  if (pid == 0) {
+    int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int in = ::open("/dev/null", O_RDONLY);
+    if (out < 0 || err < 0 || in < 0)
+      ::_exit(126);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    for (int fd = 3; fd < 256; ++fd)
+      ::close(fd);
+    std::vector<char*> argv;
+    for (const auto& a : args)
+      argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  pid_ = pid;
+  return true;
+}
+
+int BackgroundProcess::Stop() {
+  if (pid_ < 0)
+    return -1;
+  ::kill(pid_, SIGINT);
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string FirstLineOf(const std::string& path, int64_t time_limit_ms) {
+  int64_t end = NowMs() + time_limit_ms;
+  while (NowMs() < end) {
+    std::string text;
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+      char buffer[512];
+      ssize_t n;
+      while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(n));
+      ::close(fd);
+    }
+    if (size_t nl = text.find('\n'); nl != std::string::npos)
+      return text.substr(0, nl);
+    ::usleep(5000);
+  }
+  return {};
 }
 
 }  // namespace qv::test

@@ -30,4 +30,27 @@ struct ChildOptions {
 
 ChildResult RunChild(const ChildOptions& options);
 
+// A program that runs beside the test until it is stopped (the simulated device), with its stdout
+// and stderr going to files.
+class BackgroundProcess {
+ public:
+  BackgroundProcess() = default;
+  ~BackgroundProcess() { Stop(); }
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  // Starts args[0] with the arguments; stdout and stderr go to the files named.
+  bool Start(const std::vector<std::string>& args, const std::string& out_file,
+             const std::string& err_file);
+  // Sends SIGINT and waits for the end; returns the exit status (-1 when not running).
+  int Stop();
+
+ private:
+  int pid_ = -1;
+};
+
+// Waits until the file holds a whole first line and returns it without its line end; empty
+// when none came within the time.
+std::string FirstLineOf(const std::string& path, int64_t time_limit_ms);
+
 }  // namespace qv::test

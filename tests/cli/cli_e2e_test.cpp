@@ -11,7 +11,7 @@
 #include "jobs/job_texts.h"
 #include "jobs/settings_file.h"
 #include "link/link_texts.h"
-#include "sim/pty_device.h"
+#include "sim/device_model.h"
 
 namespace qv::cli {
 namespace {
@@ -22,6 +22,7 @@ using test::ChildResult;
 using test::RunChild;
 
 constexpr const char* kCli = QV_CLI_PATH;
+constexpr const char* kDevsim = QV_DEVSIM_PATH;
 
 void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
@@ -59,22 +60,46 @@ class CliEndToEnd : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override {
-    if (device_)
-      device_->Stop();
+    device_.Stop();
     fs::remove_all(dir_);
   }
 
-  // Starts the simulated device; `setup` adjusts it first.
-  void StartDevice(const std::function<void(sim::SimDevice&)>& setup = {}) {
-    sim::SimDevice device;
-    if (setup)
-      setup(device);
-    device_ = std::make_unique<sim::PtyDevice>(std::move(device));
-    ASSERT_FALSE(device_->Start());
+  // Starts quorvane-devsim with the options and takes its pty from its first line.
+  void StartDevice(std::vector<std::string> options = {}) {
+    device_.Stop();
+    std::vector<std::string> args = {kDevsim, "--log"};
+    args.insert(args.end(), options.begin(), options.end());
+    // A fresh file, so the first line read is this device's and not the one before it.
+    std::string out = (dir_ / "devsim.out").string();
+    fs::remove(out);
+    ASSERT_TRUE(device_.Start(args, out, (dir_ / "devsim.log").string()));
+    std::string line = test::FirstLineOf(out, 5000);
+    ASSERT_TRUE(line.starts_with("pty: ")) << line;
+    pty_ = line.substr(5);
   }
-  std::string Pty() const { return device_->SlavePath(); }
+  const std::string& Pty() const { return pty_; }
 
-  // The CLI on the simulated device's pty, in the test's folder.
+  // The requests the device has received so far, one log line each ("#N cmd=C payload=...").
+  std::vector<std::string> Requests() const {
+    std::ifstream log(dir_ / "devsim.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(log, line);) {
+      if (line.starts_with("#"))
+        lines.push_back(line);
+    }
+    return lines;
+  }
+  std::vector<std::string> RequestsFor(int command) const {
+    std::vector<std::string> lines;
+    for (const auto& line : Requests()) {
+      if (line.find(" cmd=" + std::to_string(command) + " ") != std::string::npos) {
+        lines.push_back(line);
+      }
+    }
+    return lines;
+  }
+
+  // The CLI in the test's folder.
   ChildResult Cli(std::vector<std::string> args, ChildOptions options = {}) {
     std::vector<std::string> argv = {options.args.empty() ? kCli : options.args[0]};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -83,25 +108,20 @@ class CliEndToEnd : public ::testing::Test {
       options.working_dir = dir_.string();
     return RunChild(options);
   }
+  // The CLI on the simulated device's pty.
   ChildResult OnDevice(std::vector<std::string> args, ChildOptions options = {}) {
     std::vector<std::string> all = {"--device", Pty(), "--connect-timeout", "5"};
     all.insert(all.end(), args.begin(), args.end());
     return Cli(all, std::move(options));
   }
 
-  uint32_t Requests() {
-    return device_->With([](sim::SimDevice& d) { return d.Model().RequestCount(); });
-  }
-
   fs::path dir_;
-  std::unique_ptr<sim::PtyDevice> device_;
+  test::BackgroundProcess device_;
+  std::string pty_;
 };
 
 TEST_F(CliEndToEnd, IdentifyPrintsTypeAndVersionInFixedWidthLowercaseHex) {
-  StartDevice([](sim::SimDevice& d) {
-    d.Model().type = 0x07;
-    d.Model().version = 0x0ABC;
-  });
+  StartDevice({"--type", "7", "--version", "0x0ABC"});
   ChildResult r = OnDevice({"identify"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, "type=0x07 version=0x0abc\n");
@@ -116,7 +136,7 @@ TEST_F(CliEndToEnd, IdentifyOfTheDefaultDevice) {
 }
 
 TEST_F(CliEndToEnd, ConnectTimeoutEndsWithTheLastFailure) {
-  StartDevice([](sim::SimDevice& d) { d.Plan().Add(sim::FaultRule(sim::FaultKind::kSilent)); });
+  StartDevice({"--fault", "silent"});
   ChildResult r = Cli({"--device", Pty(), "--connect-timeout", "1", "identify"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "");
@@ -124,23 +144,23 @@ TEST_F(CliEndToEnd, ConnectTimeoutEndsWithTheLastFailure) {
   // One attempt (three tries of 100 ms), the pause cut at the limit, one more attempt.
   EXPECT_GE(r.wall_ms, 1000);
   EXPECT_LT(r.wall_ms, 2500);
-  EXPECT_EQ(Requests(), 6u);
+  EXPECT_EQ(Requests().size(), 6u);
 }
 
 TEST_F(CliEndToEnd, BusyDeviceGivesItsOwnText) {
-  StartDevice([](sim::SimDevice& d) { d.Plan().Add(sim::FaultRule(sim::FaultKind::kBusy)); });
+  StartDevice({"--fault", "busy"});
   ChildResult r = Cli({"--device", Pty(), "--connect-timeout", "0.5", "identify"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find(texts::kBusy), std::string::npos) << r.err;
 }
 
 TEST_F(CliEndToEnd, CtrlCDuringTheConnectionPauseCancelsAtOnce) {
-  StartDevice([](sim::SimDevice& d) { d.Plan().Add(sim::FaultRule(sim::FaultKind::kSilent)); });
+  StartDevice({"--fault", "silent"});
   ChildOptions options;
   options.interrupt_after_ms = 800;  // inside the 3000 ms pause after the first attempt
   ChildResult r = Cli({"--device", Pty(), "--connect-timeout", "0", "identify"}, options);
   EXPECT_EQ(r.exit_code, 130);
-  EXPECT_LT(r.wall_ms, 800 + 600);
+  EXPECT_LT(r.wall_ms, 800 + 1000);
   EXPECT_EQ(r.err.find(texts::kNoLink), std::string::npos) << "a cancel shows no failure";
 }
 
@@ -151,6 +171,14 @@ TEST_F(CliEndToEnd, DeviceThatCannotBeOpened) {
                        ": No such file or directory"),
             std::string::npos)
       << r.err;
+}
+
+TEST_F(CliEndToEnd, AutomaticSearchIsTheDefaultAndSaysWhenTheDeviceIsNotThere) {
+  // No device of ours is plugged into the machine that runs the tests.
+  ChildResult r = Cli({"identify"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_TRUE(r.err.ends_with("Не вижу МК.\n")) << r.err;
+  EXPECT_EQ(r.out, "");
 }
 
 TEST_F(CliEndToEnd, BadCommandLinesShowUsageAndSendNothing) {
@@ -168,7 +196,7 @@ TEST_F(CliEndToEnd, BadCommandLinesShowUsageAndSendNothing) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("Usage: quorvane-cli"), std::string::npos) << r.err;
   }
-  EXPECT_EQ(Requests(), 0u);
+  EXPECT_TRUE(Requests().empty());
 }
 
 TEST_F(CliEndToEnd, UploadProgramsEveryPageAndReportsOnStdout) {
@@ -182,11 +210,13 @@ TEST_F(CliEndToEnd, UploadProgramsEveryPageAndReportsOnStdout) {
                        "Загрузка прошивки... 100%\n"),
             std::string::npos)
       << r.err;
-  device_->With([](sim::SimDevice& d) {
-    EXPECT_EQ(d.Model().program_log, (std::vector<uint32_t>{0x8000, 0x8400, 0x8800}));
-    EXPECT_EQ(d.Model().program_memory.at(0x8400)[5], 6);
-    EXPECT_TRUE(d.Model().upload_finished);
-  });
+  // The three pages programmed at their addresses, low byte first, then the closing sequence.
+  std::vector<std::string> pages = RequestsFor(20);
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_NE(pages[0].find("payload=4: 00 80 00 00 "), std::string::npos) << pages[0];
+  EXPECT_NE(pages[2].find("payload=4: 00 88 00 00 "), std::string::npos) << pages[2];
+  EXPECT_EQ(RequestsFor(10).size(), 3u * 32);
+  EXPECT_EQ(RequestsFor(6).size(), 1u);
 }
 
 TEST_F(CliEndToEnd, UploadOfAnImageForAnotherVersionFailsBeforeAnyPage) {
@@ -195,7 +225,8 @@ TEST_F(CliEndToEnd, UploadOfAnImageForAnotherVersionFailsBeforeAnyPage) {
   ChildResult r = OnDevice({"upload", "fw.rom"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find(std::string(texts::kTypeMismatch) + "\n"), std::string::npos) << r.err;
-  device_->With([](sim::SimDevice& d) { EXPECT_EQ(d.Model().CountOf(20), 0u); });
+  EXPECT_TRUE(RequestsFor(10).empty());
+  EXPECT_TRUE(RequestsFor(20).empty());
 }
 
 TEST_F(CliEndToEnd, InputFilesRefusedBeforeThePortIsOpened) {
@@ -220,7 +251,7 @@ TEST_F(CliEndToEnd, InputFilesRefusedBeforeThePortIsOpened) {
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
   }
-  EXPECT_EQ(Requests(), 0u);
+  EXPECT_TRUE(Requests().empty());
 }
 
 TEST_F(CliEndToEnd, BackupWritesTheDatedFileInTheCurrentFolder) {
@@ -233,13 +264,14 @@ TEST_F(CliEndToEnd, BackupWritesTheDatedFileInTheCurrentFolder) {
   EXPECT_EQ(name.size(), std::string("2026_02_03_09_05.prmz").size()) << name;
   SettingsFile file = DecodeSettingsFile(ReadFile(dir_ / name));
   EXPECT_EQ(file.version, 0x0405);
-  device_->With([&](sim::SimDevice& d) {
-    EXPECT_TRUE(std::equal(file.image.begin(), file.image.end(), d.Model().settings.begin() + 32));
-  });
+  // Blocks 1 to 127 exactly as the device holds them.
+  auto settings = sim::DeviceModel::DefaultSettings();
+  EXPECT_TRUE(std::equal(file.image.begin(), file.image.end(), settings.begin() + 32));
+  EXPECT_EQ(RequestsFor(5).size(), 127u);
 }
 
 TEST_F(CliEndToEnd, BackupThatTimesOutLeavesNoFile) {
-  StartDevice([](sim::SimDevice& d) { d.Plan().Add(sim::FaultRule(sim::FaultKind::kSilent)); });
+  StartDevice({"--fault", "silent"});
   ChildResult r =
       Cli({"--device", Pty(), "--connect-timeout", "0.3", "backup", "--output", "out.prmz"});
   EXPECT_EQ(r.exit_code, 1);
@@ -249,28 +281,29 @@ TEST_F(CliEndToEnd, BackupThatTimesOutLeavesNoFile) {
 
 TEST_F(CliEndToEnd, RestoreWithYesWritesTheSavedAreasBack) {
   StartDevice();
-  // A backup of the device as it is, with one byte of area 1 changed since.
   ASSERT_EQ(OnDevice({"backup", "--output", "saved.prmz"}).exit_code, 0);
-  size_t first_area = device_->With([](sim::SimDevice& d) {
-    size_t start = d.Model().DefaultAreas().at(0).start;
-    d.Model().settings[start] ^= 0xFF;
-    d.Model().store_log.clear();
-    return start;
-  });
+  // The device again, with the first byte of area 1 changed since the backup.
+  auto changed = sim::DeviceModel::DefaultSettings();
+  size_t first_area = sim::DeviceModel::DefaultAreas().at(0).start;
+  changed[first_area] ^= 0xFF;
+  WriteFile(dir_ / "changed.img", std::vector<uint8_t>(changed.begin(), changed.end()));
+  StartDevice({"--settings", (dir_ / "changed.img").string(), "--settings-out",
+               (dir_ / "after.img").string()});
+
   ChildResult r = OnDevice({"restore", "saved.prmz", "--yes"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, std::string(texts::kSettingsWritten) + "\n");
   EXPECT_EQ(r.err.find(texts::kReplugPrompt), std::string::npos) << "--yes asks nothing";
-  device_->With([&](sim::SimDevice& d) {
-    EXPECT_EQ(d.Model().store_log.size(), d.Model().DefaultAreas().size());
-    EXPECT_EQ(d.Model().settings[first_area], sim::DeviceModel::DefaultSettingsByte(first_area));
-  });
+  EXPECT_EQ(RequestsFor(7).size(), sim::DeviceModel::DefaultAreas().size());
+  std::vector<uint8_t> after = ReadFile(dir_ / "after.img");
+  ASSERT_EQ(after.size(), changed.size());
+  EXPECT_EQ(after[first_area], sim::DeviceModel::DefaultSettingsByte(first_area));
 }
 
 TEST_F(CliEndToEnd, RestoreAsksOnTheTerminalAndDrawsABar) {
   StartDevice();
   ASSERT_EQ(OnDevice({"backup", "--output", "saved.prmz"}).exit_code, 0);
-  uint32_t before = Requests();
+  size_t before = Requests().size();
 
   ChildOptions no;
   no.terminal = true;
@@ -278,7 +311,7 @@ TEST_F(CliEndToEnd, RestoreAsksOnTheTerminalAndDrawsABar) {
   ChildResult declined = OnDevice({"restore", "saved.prmz"}, no);
   EXPECT_EQ(declined.exit_code, 1);
   EXPECT_NE(declined.err.find(texts::kReplugPrompt), std::string::npos) << declined.err;
-  EXPECT_EQ(Requests(), before) << "No sends nothing";
+  EXPECT_EQ(Requests().size(), before) << "No sends nothing";
 
   ChildOptions yes;
   yes.terminal = true;

@@ -5,6 +5,8 @@
 #include "apps/cli/ports_listing.h"
 #include "jobs/input_refused.h"
 #include "jobs/settings_file.h"
+#include "platform/device_registry.h"
+#include "platform/fake/fake_serial.h"
 
 namespace qv::cli {
 namespace {
@@ -56,6 +58,71 @@ TEST(FormatPortsListing, AutoLineWithoutAPort) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(FormatPortsListing({}, c.pick), c.line);
+}
+
+// The device's USB entries, in the order the system lists them.
+struct ListedRegistry final : platform::DeviceRegistry {
+  std::vector<std::pair<std::string, std::string>> entries;  // instance, friendly name
+  std::vector<std::string> InstanceNames() override {
+    std::vector<std::string> names;
+    for (const auto& e : entries)
+      names.push_back(e.first);
+    return names;
+  }
+  std::optional<std::string> FriendlyName(const std::string& instance) override {
+    for (const auto& e : entries) {
+      if (e.first == instance)
+        return e.second;
+    }
+    return std::nullopt;
+  }
+};
+
+struct ListPortsFixture {
+  ListPortsFixture() {
+    serial.AddPort(3);
+    serial.AddPort(5);
+    serial.AddPort(17);
+  }
+  platform::fake::VirtualClock clock;
+  platform::fake::FakeSerialPlatform serial{clock};
+  ListedRegistry registry;
+};
+
+TEST(ListPorts, NamesPresentPortsAndPicksWhatTheSearchWouldOpen) {
+  ListPortsFixture f;
+  f.registry.entries = {{"a", "Holtek USB-UART (COM7)"},  // a stale entry: COM7 is absent
+                        {"b", "Holtek USB-UART (COM5)"},
+                        {"c", "Holtek USB-UART (COM3)"}};
+  PortsReport report = ListPorts(f.serial, &f.registry, f.clock);
+  ASSERT_EQ(report.rows.size(), 3u);
+  EXPECT_EQ(report.rows[0].friendly_name, "Holtek USB-UART (COM3)");
+  EXPECT_EQ(report.rows[1].friendly_name, "Holtek USB-UART (COM5)");
+  EXPECT_EQ(report.rows[2].friendly_name, "");
+  EXPECT_EQ(report.rows[2].path, "fake:COM17");
+  // The first listed entry whose port is present now wins, as in the main window's search.
+  EXPECT_EQ(report.pick.kind, AutoPick::Kind::kPort);
+  EXPECT_EQ(report.pick.number, 5);
+  EXPECT_EQ(report.pick.path, "fake:COM5");
+  EXPECT_FALSE(f.serial.Line(5)->is_open) << "the listing leaves the port closed";
+}
+
+TEST(ListPorts, AutoLineWhenTheSearchFindsNothingOrStops) {
+  ListPortsFixture f;
+  f.registry.entries = {{"a", "Other vendor (COM3)"}};
+  EXPECT_EQ(ListPorts(f.serial, &f.registry, f.clock).pick.kind, AutoPick::Kind::kNone);
+
+  // A port text that is no number stops the search with its error; the names still list.
+  f.registry.entries = {{"a", "Holtek (COM5)"}, {"b", "Holtek COMPORT (COM3)"}};
+  PortsReport report = ListPorts(f.serial, &f.registry, f.clock);
+  EXPECT_EQ(report.rows[1].friendly_name, "Holtek (COM5)");
+  EXPECT_EQ(report.pick.kind, AutoPick::Kind::kPort) << "COM5 comes first in the list";
+  f.registry.entries = {{"b", "Holtek COMPORT (COM3)"}, {"a", "Holtek (COM5)"}};
+  report = ListPorts(f.serial, &f.registry, f.clock);
+  EXPECT_EQ(report.pick.kind, AutoPick::Kind::kError);
+  EXPECT_FALSE(report.pick.reason.empty());
+
+  EXPECT_EQ(ListPorts(f.serial, nullptr, f.clock).pick.kind, AutoPick::Kind::kUnavailable);
 }
 
 TEST(KindOfFile, ByExtensionInAnyCase) {

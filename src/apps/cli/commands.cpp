@@ -26,7 +26,6 @@
 #include "platform/message_pump.h"
 #include "platform/port_table.h"
 #include "shell/device_discovery.h"
-#include "shell/friendly_name.h"
 
 namespace qv::cli {
 namespace {
@@ -202,68 +201,14 @@ int RunIdentify(const Options& options, Environment& env) {
   return kExitOk;
 }
 
-// The friendly names of the device's USB entries by the port they name; entries whose names
-// cannot be read or name no port are left out of the listing.
-void AddFriendlyNames(platform::DeviceRegistry& registry, std::vector<PortRow>& rows) {
-  for (const auto& instance : registry.InstanceNames()) {
-    try {
-      std::string name = registry.FriendlyName(instance).value_or("");
-      std::optional<int> n = PortOfFriendlyName(name);
-      for (auto& row : rows) {
-        if (n && row.number == *n && row.friendly_name.empty())
-          row.friendly_name = name;
-      }
-    } catch (const Exception&) {
-      // The search would stop at this entry with its text; the listing shows that on the auto
-      // line and goes on with the other names.
-    }
-  }
-}
-
-// Runs the automatic search itself, so the listing names exactly the port --auto would take.
-AutoPick SearchAsAutoWould(platform::SerialPlatform& serial, platform::DeviceRegistry& registry,
-                           Environment& env) {
-  // The search's own messages are not shown: its result is the auto line.
-  class Quiet final : public Messages {
-   public:
-    void ShowError(const std::string&) override {}
-    void ShowInfo(const std::string&) override {}
-    int AskYesNo(const std::string&) override { return kNo; }
-  } quiet;
-  platform::NullMessagePump pump;
-  TKV_RS link(serial, quiet, env.clock, pump);
-  std::vector<std::string> instances;
-  AutoPick pick;
-  try {
-    if (FindDevicePort(true, link, registry, instances)) {
-      pick.kind = AutoPick::Kind::kPort;
-      pick.number = link.PortNumber;
-      pick.path = serial.DevicePath(link.PortNumber);
-    }
-  } catch (const Exception& e) {
-    pick.kind = AutoPick::Kind::kError;
-    pick.reason = e.what();
-  }
-  link.SetActive(false);
-  return pick;
-}
-
 int RunPorts(Environment& env) {
   TIniFile ini = ReadIni(env);
   platform::TableSerialPlatform serial(platform::PortTable::ForThisSystem(&ini));
-  std::vector<PortRow> rows;
-  for (int n = 1; n <= platform::SerialPlatform::kMaxPort; ++n) {
-    if (serial.Probe(n))
-      rows.push_back({n, serial.DevicePath(n), {}});
-  }
-  AutoPick pick;
-  pick.kind = AutoPick::Kind::kUnavailable;
-  if (env.make_registry) {
-    auto registry = env.make_registry();
-    AddFriendlyNames(*registry, rows);
-    pick = SearchAsAutoWould(serial, *registry, env);
-  }
-  env.out << FormatPortsListing(rows, pick) << std::flush;
+  std::unique_ptr<platform::DeviceRegistry> registry;
+  if (env.make_registry)
+    registry = env.make_registry();
+  PortsReport report = ListPorts(serial, registry.get(), env.clock);
+  env.out << FormatPortsListing(report.rows, report.pick) << std::flush;
   return kExitOk;
 }
 

@@ -1,12 +1,8 @@
 #include "apps/cli/interrupt.h"
 
-#include <csignal>
-
-#ifdef _WIN32
-#include <io.h>
-#else
 #include <unistd.h>
-#endif
+
+#include <csignal>
 
 namespace qv::cli {
 namespace {
@@ -25,11 +21,7 @@ void OnInterrupt(int) {
     return;
   }
   if (g_late_presses.fetch_add(1) == 0) {
-#ifdef _WIN32
-    (void)_write(2, kNotNow, sizeof kNotNow - 1);
-#else
     (void)::write(2, kNotNow, sizeof kNotNow - 1);
-#endif
     return;
   }
   // The second press: end as Ctrl-C ends a program, with the status that says so.
@@ -44,15 +36,11 @@ const std::atomic<bool>& InterruptFlag() {
 }
 
 void InstallInterruptHandler() {
-#ifdef _WIN32
-  std::signal(SIGINT, OnInterrupt);
-#else
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a read waiting for the answer returns on Ctrl-C
   sigaction(SIGINT, &action, nullptr);
-#endif
 }
 
 void SetInterruptible(bool interruptible) {
@@ -60,11 +48,7 @@ void SetInterruptible(bool interruptible) {
 }
 
 bool IsTerminal(int fd) {
-#ifdef _WIN32
-  return _isatty(fd) != 0;
-#else
   return ::isatty(fd) != 0;
-#endif
 }
 
 }  // namespace qv::cli

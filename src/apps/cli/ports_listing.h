@@ -3,6 +3,12 @@
 #include <string>
 #include <vector>
 
+namespace qv::platform {
+class Clock;
+class DeviceRegistry;
+class SerialPlatform;
+}  // namespace qv::platform
+
 namespace qv::cli {
 
 // One present port as the ports command lists it.
@@ -20,6 +26,17 @@ struct AutoPick {
   std::string path;    // kPort
   std::string reason;  // kError: the search's own text
 };
+
+struct PortsReport {
+  std::vector<PortRow> rows;
+  AutoPick pick;
+};
+
+// Probes COM1..COM32, names each present port after the device's USB entry that names it, and
+// runs the automatic search itself, so the report names exactly the port --auto would take.
+// Without a registry (no device discovery on this system) the pick is kUnavailable.
+PortsReport ListPorts(platform::SerialPlatform& serial, platform::DeviceRegistry* registry,
+                      platform::Clock& clock);
 
 // The listing, one line per present port and a last line for the automatic search, fields
 // separated by a tab:
