@@ -129,8 +129,14 @@ TEST_F(Restore, AreasOneToTheSmallerCountInOrder) {
     EXPECT_EQ(RestoreSettings(*ctx).outcome, JobOutcome::kDone);
     EXPECT_EQ(ui.Shown().back(), std::string("info:") + texts::kSettingsWritten);
     ASSERT_EQ(Model().store_log.size(), c.written);
-    for (size_t i = 0; i < c.written; ++i)
-      EXPECT_EQ(Model().store_log[i].start, 1000 + 100 * i);
+    for (size_t i = 0; i < c.written; ++i) {
+      // Area i's bytes come from the file's start of area i and go to the device's.
+      EXPECT_EQ(Model().store_log[i].start, device_areas[i].start);
+      EXPECT_TRUE(std::equal(Model().settings.begin() + device_areas[i].start,
+                             Model().settings.begin() + device_areas[i].start + 36,
+                             image.begin() + file_areas[i].start - 32))
+          << "area " << i + 1;
+    }
   }
 }
 

@@ -212,6 +212,16 @@ TEST_F(Upload, StagesOfTheDialogInOrder) {
   EXPECT_EQ(ui.events, expected);
 }
 
+TEST_F(Upload, CancelClickedAfterTheDeviceAnsweredStopsBeforeTheFirstPage) {
+  // The only message processing of a device that answers at once: after its answer, while
+  // Cancel is still visible.
+  ui.on_process = [&] { ui.progress->ClickCancel(); };
+  EXPECT_EQ(Run(2 * 1024 + 7).outcome, JobOutcome::kCancelled);
+  EXPECT_TRUE(ui.Shown().empty());
+  EXPECT_EQ(Commands(), std::vector<uint8_t>{device::kIdentify});
+  EXPECT_FALSE(PortOpen());
+}
+
 TEST_F(Upload, ClosingSequenceWritesBlockZeroHeadWithTheResetMarker) {
   std::vector<uint8_t> head(Model().settings.begin(), Model().settings.begin() + 16);
   Run(1024 + 7);
