@@ -2,9 +2,12 @@
 // reads, writes or waits fail with EIO or ENXIO. The exchange must end like one with a silent
 // device, with the link's no-connection text after the usual waits, and without spinning.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -133,6 +136,7 @@ TEST(PortGone, FailingPortBehavesLikeASilentDevice) {
   }
 }
 
+#ifndef _WIN32
 // The far end of a pseudo-terminal, held by the test: the tool opens the slave as its port.
 class PtyFarEnd {
  public:
@@ -191,6 +195,8 @@ TEST(PortGone, PtyWhoseFarEndClosedCostsWaitingTimeNotCpu) {
   link.SetActive(true);
   EXPECT_EQ(FailureOf(link), texts::kNoLink);
 }
+
+#endif  // !_WIN32
 
 }  // namespace
 }  // namespace qv
