@@ -38,6 +38,10 @@ void FrameAssembler::Reset() {
 
 void SimDevice::SetPlan(FaultPlan plan) {
   plan_ = std::move(plan);
+  QueueStatuses();
+}
+
+void SimDevice::QueueStatuses() {
   for (const ProgramStatus& s : plan_.program_statuses)
     model_.program_statuses.push_back(s);
   plan_.program_statuses.clear();
@@ -52,6 +56,8 @@ void SimDevice::Respond(const uint8_t* frame, size_t size, WireReply& out) {
   bool execute = true;
   if (!ApplyRules(record, out, execute))
     return;
+  // Statuses added to the plan after it was set answer the attempts after those queued before.
+  QueueStatuses();
   if (execute && !model_.Execute(record, out.bytes)) {
     out.bytes.clear();
     return;

@@ -65,7 +65,8 @@ class SimDevice {
   SimDevice() = default;
   explicit SimDevice(FaultPlan plan) { SetPlan(std::move(plan)); }
 
-  // Replaces the plan; its ProgramPage statuses are queued in the model.
+  // Replaces the plan; its ProgramPage statuses are queued in the model (so are statuses added
+  // to Plan() later, before the next request).
   void SetPlan(FaultPlan plan);
   FaultPlan& Plan() { return plan_; }
   DeviceModel& Model() { return model_; }
@@ -81,6 +82,8 @@ class SimDevice {
   std::array<uint32_t, 256> command_ms{};
 
  private:
+  // Moves the plan's ProgramPage statuses to the end of the model's queue.
+  void QueueStatuses();
   // Applies the plan's matching rules to the reply in `out`; false when there is no reply.
   bool ApplyRules(const RequestRecord& record, WireReply& out, bool& execute);
 

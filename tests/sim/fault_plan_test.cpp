@@ -160,14 +160,15 @@ TEST(FaultPlan, ProgramStatusesAnswerTheAttemptsInOrder) {
   ASSERT_TRUE(plan.Parse("status:flags=2,times=2", error)) << error;
   ASSERT_TRUE(plan.Parse("status:code=0x04", error)) << error;
   SimDevice device(plan);
+  device.Plan().program_statuses.push_back({0, 1});
   std::vector<uint8_t> program = Request(20, {0, 0, 0, 0});
   std::vector<std::vector<uint8_t>> got;
   WireReply r;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 5; ++i) {
     device.Respond(program.data(), program.size(), r);
     got.emplace_back(r.bytes.begin() + 5, r.bytes.end() - 1);
   }
-  EXPECT_EQ(got, (std::vector<std::vector<uint8_t>>{{2, 0}, {2, 0}, {0, 4}, {0, 0}}));
+  EXPECT_EQ(got, (std::vector<std::vector<uint8_t>>{{2, 0}, {2, 0}, {0, 4}, {0, 1}, {0, 0}}));
   EXPECT_EQ(device.Model().program_log.size(), 1u);
 }
 
