@@ -25,6 +25,12 @@
 #include "shell/progress_form.h"
 #include "sim/in_process_device.h"
 
+// The sanitizer's leak check at exit: fontconfig keeps caches that it never frees. They are the
+// system's, not this program's.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
 namespace qv {
 namespace {
 

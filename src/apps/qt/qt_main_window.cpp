@@ -110,8 +110,9 @@ QtMainWindow::QtMainWindow()
 }
 
 void QtMainWindow::Handle(void (TMainForm::*handler)()) {
-  if (form_)
-    form_->Run([&] { (form_->*handler)(); });
+  TMainForm* form = form_;
+  if (form)
+    form->Run([form, handler] { (form->*handler)(); });
 }
 
 int QtMainWindow::Box(const MessageBox& box) {
