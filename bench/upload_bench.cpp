@@ -2,9 +2,15 @@
 // simulated device on a real pseudo-terminal, paced like a 115200-baud line (11 bits a
 // character) with 5 ms of programming time per page. Prints the wall time against the limit
 // that the wire and the device set (the bytes of both directions × 11 / 115200, plus the
-// device's own time) and the CPU time of the thread that runs the job.
+// device's own time) and the CPU time of the thread that runs the job. The same requests are
+// then replayed by a bare write-wait-read loop on the same pty, which shows what the pty, the
+// simulator's pacing and the machine's scheduler cost by themselves.
 
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -81,6 +87,54 @@ double ThreadCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+// The whole request frame of a logged request: length, address, header word, command, payload,
+// checksum.
+std::vector<uint8_t> FrameOf(const qv::sim::RequestRecord& r) {
+  std::vector<uint8_t> frame = {static_cast<uint8_t>(r.payload.size() + 6), r.address, 1, 0,
+                                r.command};
+  frame.insert(frame.end(), r.payload.begin(), r.payload.end());
+  uint8_t sum = 0;
+  for (uint8_t b : frame)
+    sum = static_cast<uint8_t>(sum + b);
+  frame.push_back(static_cast<uint8_t>(0x100 - sum));
+  return frame;
+}
+
+// Sends each frame and reads its whole reply with nothing but write, poll and read; returns the
+// wall time in seconds, or a negative value when a reply did not come.
+double BareReplay(const std::string& path, const std::vector<std::vector<uint8_t>>& frames) {
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0)
+    return -1;
+  termios tio{};
+  tcgetattr(fd, &tio);
+  cfmakeraw(&tio);
+  tcsetattr(fd, TCSANOW, &tio);
+  tcflush(fd, TCIOFLUSH);
+  uint8_t reply[256];
+  auto t0 = std::chrono::steady_clock::now();
+  for (const auto& frame : frames) {
+    if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()))
+      break;
+    size_t got = 0, want = 1;
+    while (got < want) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 1000) <= 0) {
+        ::close(fd);
+        return -1;
+      }
+      ssize_t n = ::read(fd, reply + got, want - got);
+      if (n > 0)
+        got += static_cast<size_t>(n);
+      if (got >= 1)
+        want = reply[0];
+    }
+  }
+  auto t1 = std::chrono::steady_clock::now();
+  ::close(fd);
+  return std::chrono::duration<double>(t1 - t0).count();
+}
+
 std::filesystem::path WriteRom(const qv::sim::DeviceModel& model) {
   std::vector<uint8_t> rom(kPages * 1024 + 7);
   for (size_t i = 0; i < rom.size(); ++i)
@@ -111,11 +165,16 @@ int main() {
   std::atomic<uint64_t> wire_bytes{0};
   std::atomic<uint64_t> device_ms{0};
   std::atomic<uint64_t> requests{0};
+  std::atomic<bool> recording{true};
+  std::vector<std::vector<uint8_t>> frames;  // written on the device thread while recording
   qv::sim::PtyDevice::Options options;
   options.on_request = [&](const qv::sim::RequestRecord& r, const qv::sim::WireReply& reply) {
+    if (!recording)
+      return;
     wire_bytes += r.payload.size() + 6 + reply.bytes.size();
     device_ms += static_cast<uint64_t>(reply.delay_ms);
     requests++;
+    frames.push_back(FrameOf(r));
   };
   qv::sim::PtyDevice pty(std::move(device), options);
   if (auto ec = pty.Start()) {
@@ -136,10 +195,12 @@ int main() {
   qv::JobResult result = qv::UploadFirmware(ctx);
   auto t1 = std::chrono::steady_clock::now();
   double cpu = ThreadCpuSeconds() - cpu0;
+  recording = false;
+  size_t programmed = pty.With([](qv::sim::SimDevice& d) { return d.Model().program_log.size(); });
+  double bare = BareReplay(pty.SlavePath(), pty.With([&](qv::sim::SimDevice&) { return frames; }));
   pty.Stop();
   std::filesystem::remove(rom);
 
-  size_t programmed = pty.With([](qv::sim::SimDevice& d) { return d.Model().program_log.size(); });
   if (result.outcome != qv::JobOutcome::kDone || ui.failed || programmed != kPages) {
     std::fprintf(stderr, "upload failed: %zu of %zu pages programmed\n", programmed, kPages);
     return 1;
@@ -156,6 +217,8 @@ int main() {
   std::printf("  limit             %.3f s (wire %.3f s + device %.3f s)\n", limit, wire, own);
   std::printf("  wall time         %.3f s (%+.2f %% over the limit, target 3 %%)\n", wall,
               (wall / limit - 1.0) * 100.0);
+  std::printf("  bare replay       %.3f s (%+.2f %% over the limit): the pty and scheduler alone\n",
+              bare, (bare / limit - 1.0) * 100.0);
   std::printf("  job thread CPU    %.3f s (%.2f %% of wall time, target 5 %%)\n", cpu,
               cpu / wall * 100.0);
   std::printf("  load average      %s (1 and 5 minutes)\n", LoadAverage().c_str());
