@@ -31,7 +31,9 @@ size_t LowerCharAt(std::string& s, size_t i) {
 }  // namespace
 
 std::string ApplicationTitle(const std::filesystem::path& executable) {
-  std::string name = executable.filename().string();
+  // As UTF-8 on every system (string() would give the Windows code page there).
+  std::u8string utf8 = executable.filename().u8string();
+  std::string name(utf8.begin(), utf8.end());
   name = name.substr(0, name.find('.'));
   if (name.empty())
     return name;

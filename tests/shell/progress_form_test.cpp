@@ -69,8 +69,10 @@ TEST(ApplicationError, CaptionFromTheExecutableName) {
       {"C:/Tools/HolTek.Service.exe", "Holtek"},
       {"/opt/КВАРЦ.exe", "Кварц"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(ApplicationTitle(c.path), c.title) << c.path;
+  for (const auto& c : cases) {
+    std::u8string utf8(reinterpret_cast<const char8_t*>(c.path));
+    EXPECT_EQ(ApplicationTitle(std::filesystem::path(utf8)), c.title) << c.path;
+  }
 }
 
 TEST(ApplicationError, AFullStopAfterALastCharacterAboveIt) {
