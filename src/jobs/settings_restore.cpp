@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "common/rounding.h"
@@ -49,6 +51,67 @@ void CopyFatRecord(const std::vector<uint8_t>& table, WindowFields& fields) {
   std::copy_n(table.begin(), kFatRecordBytes, fields.FatRecord.begin());
 }
 
+// How a step that may end the job ended it; nothing when the job goes on.
+using StepEnd = std::optional<JobOutcome>;
+
+// Reads the chosen file and checks its version word against the device's. An unreadable file
+// leaves as Exception; a damaged one or another version is shown.
+StepEnd LoadSettingsFile(JobContext& ctx, const std::filesystem::path& path, SettingsFile& file) {
+  try {
+    file = DecodeSettingsFile(ReadWholeFile(path));
+  } catch (const InputRefused& e) {
+    ctx.ui.ShowError(e.what());
+    return JobOutcome::kRefused;
+  }
+  ctx.fields.SettingsVersion = file.version;
+  if (ctx.fields.SettingsVersion != ctx.fields.DeviceVersion) {
+    ctx.ui.ShowError(texts::kDeviceVersionMismatch);
+    return JobOutcome::kFailed;
+  }
+  CopyFatRecord(file.image, ctx.fields);
+  ctx.fields.FileFirmwareVersion = ctx.fields.FatRecord[1];
+  return std::nullopt;
+}
+
+// Reads the device's FAT and checks its firmware version byte against the file's. From here on
+// the job cannot be cancelled.
+StepEnd LoadDeviceTable(JobContext& ctx, ProgressDialog& progress,
+                        std::vector<uint8_t>& device_table) {
+  StartStage(progress, ctx.ui, texts::kReadingFat, /*process_messages=*/true);
+  progress.ShowCancel(false);
+  device_table.reserve(kDeviceTableBytes);
+  ReadDeviceTable(ctx.link, progress, device_table);
+  CopyFatRecord(device_table, ctx.fields);
+  ctx.fields.DeviceFirmwareVersion = ctx.fields.FatRecord[1];
+  if (ctx.fields.DeviceFirmwareVersion != ctx.fields.FileFirmwareVersion) {
+    ctx.ui.ShowError(texts::kFirmwareVersionMismatch);
+    return JobOutcome::kFailed;
+  }
+  return std::nullopt;
+}
+
+// Checks every area pair before the first one is written.
+StepEnd PlanAreas(JobContext& ctx, const SettingsFile& file,
+                  const std::vector<uint8_t>& device_table, std::vector<AreaWrite>& plan) {
+  try {
+    plan = PlanRestoreAreas(file.image, device_table);
+  } catch (const InputRefused& e) {
+    ctx.ui.ShowError(e.what());
+    return JobOutcome::kRefused;
+  }
+  return std::nullopt;
+}
+
+void WriteAreas(JobContext& ctx, ProgressDialog& progress, const std::vector<AreaWrite>& plan,
+                const std::vector<uint8_t>& image) {
+  StartStage(progress, ctx.ui, texts::kWritingSettings, /*process_messages=*/true);
+  for (size_t i = 0; i < plan.size(); ++i) {
+    WriteArea(ctx.link, plan[i], image.data() + plan[i].image_offset);
+    progress.SetGauge(
+        PercentHalfEven(static_cast<int64_t>(i + 1), static_cast<int64_t>(plan.size())));
+  }
+}
+
 }  // namespace
 
 JobResult RestoreSettings(JobContext& ctx) {
@@ -65,6 +128,7 @@ JobResult RestoreSettings(JobContext& ctx) {
   // The working buffers, declared after the session: released before the dialog goes.
   SettingsFile file;
   std::vector<uint8_t> device_table;
+  std::vector<AreaWrite> plan;
   ProgressDialog& progress = session.ShowProgress(ctx.ui);
   auto device = WaitForDevice(ctx.link, ctx.ui, progress, ctx.clock, &result.connect_failure);
   if (!device)
@@ -74,45 +138,15 @@ JobResult RestoreSettings(JobContext& ctx) {
   auto path = ctx.ui.ChooseSettingsFile();
   if (!path)
     return {JobOutcome::kCancelled, result.connect_failure};
-  try {
-    file = DecodeSettingsFile(ReadWholeFile(*path));
-  } catch (const InputRefused& e) {
-    ctx.ui.ShowError(e.what());
-    return {JobOutcome::kRefused, result.connect_failure};
-  }
-  ctx.fields.SettingsVersion = file.version;
-  if (ctx.fields.SettingsVersion != ctx.fields.DeviceVersion) {
-    ctx.ui.ShowError(texts::kDeviceVersionMismatch);
-    return {JobOutcome::kFailed, result.connect_failure};
-  }
-  CopyFatRecord(file.image, ctx.fields);
-  ctx.fields.FileFirmwareVersion = ctx.fields.FatRecord[1];
+  StepEnd end = LoadSettingsFile(ctx, *path, file);
+  if (!end)
+    end = LoadDeviceTable(ctx, progress, device_table);
+  if (!end)
+    end = PlanAreas(ctx, file, device_table, plan);
+  if (end)
+    return {*end, result.connect_failure};
 
-  StartStage(progress, ctx.ui, texts::kReadingFat, /*process_messages=*/true);
-  progress.ShowCancel(false);
-  device_table.reserve(kDeviceTableBytes);
-  ReadDeviceTable(ctx.link, progress, device_table);
-  CopyFatRecord(device_table, ctx.fields);
-  ctx.fields.DeviceFirmwareVersion = ctx.fields.FatRecord[1];
-  if (ctx.fields.DeviceFirmwareVersion != ctx.fields.FileFirmwareVersion) {
-    ctx.ui.ShowError(texts::kFirmwareVersionMismatch);
-    return {JobOutcome::kFailed, result.connect_failure};
-  }
-
-  std::vector<AreaWrite> plan;
-  try {
-    plan = PlanRestoreAreas(file.image, device_table);
-  } catch (const InputRefused& e) {
-    ctx.ui.ShowError(e.what());
-    return {JobOutcome::kRefused, result.connect_failure};
-  }
-
-  StartStage(progress, ctx.ui, texts::kWritingSettings, /*process_messages=*/true);
-  for (size_t i = 0; i < plan.size(); ++i) {
-    WriteArea(ctx.link, plan[i], file.image.data() + plan[i].image_offset);
-    progress.SetGauge(
-        PercentHalfEven(static_cast<int64_t>(i + 1), static_cast<int64_t>(plan.size())));
-  }
+  WriteAreas(ctx, progress, plan, file.image);
   ctx.ui.ShowInfo(texts::kSettingsWritten);
   return result;
 }
