@@ -11,6 +11,12 @@
 namespace qv {
 namespace {
 
+// A path as the UTF-8 text of the messages, on every system.
+std::string Utf8(const std::filesystem::path& path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
     s.remove_prefix(1);
@@ -163,7 +169,7 @@ TIniFile::TIniFile(std::filesystem::path path) : path_(std::move(path)) {
     return;
   std::ifstream in(path_, std::ios::binary);
   if (!in)
-    throw Exception("Cannot open file \"" + path_.string() + "\"");
+    throw Exception("Cannot open file \"" + Utf8(path_) + "\"");
   std::ostringstream text;
   text << in.rdbuf();
   lines_ = SplitLines(text.str());
@@ -263,7 +269,7 @@ void TIniFile::Flush() const {
     std::filesystem::rename(temp, path_, ec);
   if (ec) {
     std::filesystem::remove(temp, ec);
-    throw Exception("Unable to write to " + path_.string(), ec);
+    throw Exception("Unable to write to " + Utf8(path_), ec);
   }
 }
 
