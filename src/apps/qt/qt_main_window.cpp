@@ -123,6 +123,8 @@ int QtMainWindow::Box(const MessageBox& box) {
                                           : QMessageBox::Critical,
                      QString::fromStdString(box.caption), QString::fromStdString(box.text),
                      QMessageBox::NoButton, this);
+  // Above the progress dialog, which stays on top of the other windows.
+  dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
   if (box.kind == "ask") {
     dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     dialog.setDefaultButton(QMessageBox::Yes);
@@ -228,6 +230,9 @@ void QtMainWindow::showEvent(QShowEvent* event) {
   if (shown_once_ || !form_)
     return;
   shown_once_ = true;
+  // Centred first as well, so that a message of the start-up sequence (shown over this window)
+  // is centred on the screen too.
+  CentreOnScreen();
   form_->Run([this] { form_->FormShow(); });
   // The window opens centred: the restored Left and Top give way to the centring.
   CentreOnScreen();
