@@ -1,3 +1,5 @@
+// The terminal on POSIX: Ctrl-C through SIGINT, and terminal detection.
+
 #include "apps/cli/interrupt.h"
 
 #include <unistd.h>
