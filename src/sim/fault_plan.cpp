@@ -113,6 +113,10 @@ bool ParseRule(const KindEntry& kind, const std::vector<KeyValue>& pairs, FaultR
                std::string& error) {
   rule.kind = kind.kind;
   rule.value = kind.default_value;
+  // A cable is pulled once: after the re-plug the device answers again unless a count says
+  // otherwise.
+  if (kind.kind == FaultKind::kUnplug)
+    rule.count = 1;
   bool has_value = false;
   for (const KeyValue& kv : pairs) {
     uint32_t parsed = 0;

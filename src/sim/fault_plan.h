@@ -51,7 +51,8 @@ struct FaultRule {
 //
 // The text form, one rule per spec (the simulator's --fault option):
 //   KIND[:KEY=VALUE,...]   KIND: silent busy checksum short truncate surplus delay unplug status
-//   from=K count=N cmd=C   for every kind but status (cmd decimal or 0x hex)
+//   from=K count=N cmd=C   for every kind but status (cmd decimal or 0x hex); count 0: all
+//                          from K on, the default for every kind but unplug, whose default is 1
 //   ms=M                   delay: the delay; unplug: replug-ms=M, the time until the port is back
 //   keep=J                 truncate: bytes kept;  bytes=J surplus: bytes added;  length=L short
 //   flags=F code=C times=T status: the next T ProgramPage attempts answer F and C (T default 1)

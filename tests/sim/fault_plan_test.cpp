@@ -75,7 +75,8 @@ TEST(FaultPlan, RulesApplyFromTheirRequestForTheirCountAndCommand) {
       {"truncate:from=6,keep=4", ".....T"},
       {"surplus:cmd=1,count=2,bytes=3", "P.P..."},
       {"delay:from=4,count=1,ms=150", "...D.."},
-      {"unplug:from=3,count=1", "..U..."},
+      {"unplug:from=3", "..U..."},
+      {"unplug:from=3,count=0", "..UUUU"},
   };
   for (const RuleCase& c : cases) {
     SCOPED_TRACE(c.spec);
@@ -177,7 +178,8 @@ TEST(FaultPlan, ParsesTheTextFormAndRefusesBadSpecs) {
       {"silent:from=3,count=2,cmd=10", "silent:from=3,count=2,cmd=10"},
       {"busy", "busy:from=1"},
       {"delay:ms=150,cmd=0x14", "delay:from=1,cmd=20,ms=150"},
-      {"unplug:from=40,replug-ms=2000", "unplug:from=40,replug-ms=2000"},
+      {"unplug:from=40,replug-ms=2000", "unplug:from=40,count=1,replug-ms=2000"},
+      {"unplug:from=4,count=0", "unplug:from=4,replug-ms=0"},
       {"short", "short:from=1,length=5"},
       {"surplus", "surplus:from=1,bytes=3"},
       {"truncate:keep=7", "truncate:from=1,keep=7"},

@@ -120,6 +120,7 @@ line, then serves requests until SIGINT or SIGTERM.
                          unplug:replug-ms=M  the port goes away, back after M ms (0: never)
                          status:flags=F,code=C,times=T  next T ProgramPage statuses
                        from counts requests from 1; count 0 or none: all from K on
+                       (unplug: count 1 unless given)
   --log                one line per request on stderr
   --help               this text
 
