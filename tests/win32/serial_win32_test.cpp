@@ -119,6 +119,18 @@ TEST_F(Win32Serial, WaitWakesAsSoonAsBytesArriveAndReadKeepsTheirOrder) {
   EXPECT_EQ(ReadBytes(frame.size()), frame);
 }
 
+TEST_F(Win32Serial, EveryByteValuePassesUnchanged) {
+  // XON and XOFF (0x11, 0x13) among them: a port left with software flow control would swallow
+  // them and, on XOFF, stop sending altogether. CR, LF and NUL must not be translated either.
+  std::vector<uint8_t> all(256);
+  for (size_t i = 0; i < all.size(); ++i)
+    all[i] = static_cast<uint8_t>(i);
+  ASSERT_FALSE(port->Write(all.data(), all.size()));
+  EXPECT_EQ(ReadBytes(all.size()), all);
+  ASSERT_FALSE(port->Write(frame.data(), frame.size())) << "sending goes on after an XOFF";
+  EXPECT_EQ(ReadBytes(frame.size()), frame);
+}
+
 TEST_F(Win32Serial, WaitWithNothingToReadLastsItsTimeout) {
   int64_t start = clock.NowMs();
   EXPECT_EQ(port->WaitReadable(100), WaitResult::kTimeout);

@@ -49,6 +49,27 @@ bool IsValid(HANDLE h) {
   return h != INVALID_HANDLE_VALUE && h != nullptr;
 }
 
+// Plain byte transfer. A port may come with XON/XOFF flow control on (wine's ports on a
+// pseudo-terminal always do, and a driver keeps what the last program set): the device's frames
+// then lose every 0x11 and 0x13 they carry, and a 0x13 from the device stops our sending for
+// good. The null stripping, the error character and abort-on-error would corrupt or stall
+// frames as well. Everything else (rates, hardware lines) stays as the port has it.
+std::error_code MakePlainBytes(HANDLE handle) {
+  DCB dcb{};
+  dcb.DCBlength = sizeof(dcb);
+  if (!::GetCommState(handle, &dcb))
+    return LastErrorCode();
+  dcb.fBinary = TRUE;
+  dcb.fOutX = FALSE;
+  dcb.fInX = FALSE;
+  dcb.fNull = FALSE;
+  dcb.fErrorChar = FALSE;
+  dcb.fAbortOnError = FALSE;
+  if (!::SetCommState(handle, &dcb))
+    return LastErrorCode();
+  return {};
+}
+
 // An OVERLAPPED with its own manual-reset event, released with it.
 class Overlapped {
  public:
@@ -327,6 +348,10 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, std::error
   auto port = std::make_unique<win32::Win32SerialPort>(h);
   if (!port->Ok()) {
     ec = win32::LastErrorCode();
+    return nullptr;
+  }
+  if (auto err = win32::MakePlainBytes(h)) {
+    ec = err;
     return nullptr;
   }
   return port;
