@@ -1,61 +1,67 @@
-#!/ usr / bin / env bash
-#The Windows programs under wine : the cross - built unit tests, the Windows CLI against the
-#simulated device through a wine COM port, the registry search with keys added by `wine reg`,
-#and the desktop program's start, close and single copy under a virtual X server.
-#scripts / test - wine.sh everything
-#QV_WINE_BENCH = 1 scripts / test - wine.sh also times a paced 64 KiB upload through the CLI
-set - euo pipefail cd "$(dirname " $0 ")/.." root = $PWD
+#!/usr/bin/env bash
+# The Windows programs under wine: the cross-built unit tests, the Windows CLI against the
+# simulated device through a wine COM port, the registry search with keys added by `wine reg`,
+# and the desktop program's start, close and single copy under a virtual X server.
+#   scripts/test-wine.sh                 everything
+#   QV_WINE_BENCH=1 scripts/test-wine.sh also times a paced 64 KiB upload through the CLI
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
 
-fail(){echo "test-wine: FAILED: $*" > &2 exit 1} step() {
-  echo "-- $*";
+fail() {
+  echo "test-wine: FAILED: $*" >&2
+  exit 1
+}
+step() { echo "-- $*"; }
+
+# The id of the first X window whose name holds the text; empty when there is none.
+window_id() {
+  xwininfo -root -tree 2>/dev/null | grep -F "$1" | awk '{print $1}' | head -1
+}
+wait_window() {  # text
+  local id=
+  for _ in $(seq 150); do
+    id=$(window_id "$1")
+    [ -n "$id" ] && break
+    sleep 0.2
+  done
+  echo "$id"
 }
 
-#The id of the first X window whose name holds the text; empty when there is none.
-window_id(){xwininfo - root - tree 2 > / dev / null | grep - F "$1" | awk '{print $1}' |
-            head - 1} wait_window() {
-#text local id = for _ in $(seq 150);
-  do
-    id = $(window_id "$1")[-n "$id"] && break sleep 0.2 done echo "$id"
-}
-
-#Runs inside xvfb - run : the program opens with its caption, a second copy ends at once, the
-#window closes through WM_CLOSE and the close sequence writes the ini file beside the program.
+# Runs inside xvfb-run: the program opens with its caption, a second copy ends at once, the
+# window closes through WM_CLOSE and the close sequence writes the ini file beside the program.
 desktop_smoke() {
-  local caption = 'Quorvane Holtek  (Версия 04.05.22)' cd "$QV_APP" wine quorvane.exe& local gui =
-      $ !local id id = $(wait_window 'Quorvane Holtek')[-n "$id"] ||
-                       fail "quorvane.exe opened no window" xprop - id "$id" _NET_WM_NAME |
-                           grep - qF "\"$caption\"" ||
-                       fail "the window's caption is not \"$caption\": $(xprop -id " $id
-                            " _NET_WM_NAME)"[-f quorvane.ini] ||
-                       fail "the start-up made no ini file beside the program"
+  local caption='Quorvane Holtek  (Версия 04.05.22)'
+  cd "$QV_APP"
+  wine quorvane.exe &
+  local gui=$!
+  local id
+  id=$(wait_window 'Quorvane Holtek')
+  [ -n "$id" ] || fail "quorvane.exe opened no window"
+  xprop -id "$id" _NET_WM_NAME | grep -qF "\"$caption\"" ||
+    fail "the window's caption is not \"$caption\": $(xprop -id "$id" _NET_WM_NAME)"
+  [ -f quorvane.ini ] || fail "the start-up made no ini file beside the program"
 
-                       local begin = $SECONDS status = 0 timeout 60 wine quorvane.exe || status = $
-      ? ["$status" = 0] ||
-            fail "the second copy ended with $status"[$((SECONDS - begin)) - lt 15] ||
-            fail "the second copy did not end at once"
-                ["$(xwininfo -root -tree | grep -cF 'Quorvane Holtek')" = 1] ||
-            fail "a second window opened" kill - 0 "$gui" 2 > / dev / null ||
-            fail "the first copy ended with the second"
+  local begin=$SECONDS status=0
+  timeout 60 wine quorvane.exe || status=$?
+  [ "$status" = 0 ] || fail "the second copy ended with $status"
+  [ $((SECONDS - begin)) -lt 15 ] || fail "the second copy did not end at once"
+  [ "$(xwininfo -root -tree | grep -cF 'Quorvane Holtek')" = 1 ] || fail "a second window opened"
+  kill -0 "$gui" 2>/dev/null || fail "the first copy ended with the second"
 
-                    wine taskkill /
-                    im quorvane.exe >
-                / dev / null 2 > &1 ||
-            true for _ in $(seq 100);
-  do
-    kill - 0 "$gui" 2 > / dev / null || break;
-  sleep 0.2;
-  done if kill - 0 "$gui" 2 > / dev / null; then
+  wine taskkill /im quorvane.exe >/dev/null 2>&1 || true
+  for _ in $(seq 100); do kill -0 "$gui" 2>/dev/null || break; sleep 0.2; done
+  if kill -0 "$gui" 2>/dev/null; then
     kill "$gui"
     fail "quorvane.exe did not close on WM_CLOSE"
   fi
   wait "$gui" || fail "quorvane.exe ended with an error"
-  for section in '[RS232]' '[Common]' '[MainWindow]';
-  do
+  for section in '[RS232]' '[Common]' '[MainWindow]'; do
     grep -qF "$section" quorvane.ini || fail "the close sequence wrote no $section"
   done
 
-#The picture for the README, in a wine desktop of its own so that wine draws the frame and
-#the caption as Windows does.
+  # The picture for the README, in a wine desktop of its own so that wine draws the frame and
+  # the caption as Windows does.
   wine explorer /desktop=quorvane,850x300 quorvane.exe &
   local shot=$!
   id=$(wait_window 'Wine desktop')
@@ -65,38 +71,35 @@ desktop_smoke() {
   mkdir -p "$QV_ROOT/docs"
   import -window "$id" "$QV_ROOT/docs/quorvane-wine.png" || fail "screenshot"
   wine taskkill /im quorvane.exe >/dev/null 2>&1 || true
-  for _ in $(seq 50);
-  do
-    kill - 0 "$shot" 2 > / dev / null || break;
-  sleep 0.2;
-  done kill "$shot" 2 > / dev / null || true echo
-      "desktop program: opens as \"$caption\", second copy ends, closes and writes its ini file"
+  for _ in $(seq 50); do kill -0 "$shot" 2>/dev/null || break; sleep 0.2; done
+  kill "$shot" 2>/dev/null || true
+  echo "desktop program: opens as \"$caption\", second copy ends, closes and writes its ini file"
 }
 
-if
-  ["${1:-}" = desktop - smoke];
-then desktop_smoke exit 0 fi
+if [ "${1:-}" = desktop-smoke ]; then
+  desktop_smoke
+  exit 0
+fi
 
-        cmake-- preset mingw > / dev / null cmake-- build-- preset mingw mingw =
-    $root / build / mingw cli =
-        $mingw / src / apps / cli / quorvane - cli.exe gui =
-            $mingw / src / apps / win32 / quorvane.exe[-f "$cli"] ||
-            fail "quorvane-cli.exe was not built"[-f "$gui"] ||
-            fail "quorvane.exe was not built"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+mingw=$root/build/mingw
+cli=$mingw/src/apps/cli/quorvane-cli.exe
+gui=$mingw/src/apps/win32/quorvane.exe
+[ -f "$cli" ] || fail "quorvane-cli.exe was not built"
+[ -f "$gui" ] || fail "quorvane.exe was not built"
 
-#The simulated device runs on Linux; the Linux build has it unless this runs on its own.
-            devsim =
-                $root / build / default / src / apps / devsim / quorvane - devsim if[!-x "$devsim"]; then
+# The simulated device runs on Linux; the Linux build has it unless this runs on its own.
+devsim=$root/build/default/src/apps/devsim/quorvane-devsim
+if [ ! -x "$devsim" ]; then
   cmake --preset default >/dev/null
   cmake --build --preset default --target quorvane-devsim
 fi
 
 step "only system DLLs are imported"
-for exe in "$cli" "$gui";
-do
+for exe in "$cli" "$gui"; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
-  for dll in $dlls;
-do
+  for dll in $dlls; do
     case $dll in
       kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | comdlg32.dll | comctl32.dll | \
         winmm.dll | msvcrt.dll | shell32.dll | ole32.dll | api-ms-win-*) ;;
@@ -119,11 +122,11 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="m
 step "a fresh wine prefix"
 wineboot -i >/dev/null 2>&1 || fail "wineboot -i"
 wineserver -w
-#One server for every run below, instead of a new one per program.
+# One server for every run below, instead of a new one per program.
 wineserver -p
 dosdevices=$WINEPREFIX/dosdevices
 
-#A wine COM port on a pseudo - terminal made by socat, which joins it to the given address.
+# A wine COM port on a pseudo-terminal made by socat, which joins it to the given address.
 pty_port() {  # name com-number address [socat options]
   local link=$work/$1
   socat "${@:4}" "PTY,raw,echo=0,link=$link" "$3" &
