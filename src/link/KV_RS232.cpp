@@ -58,8 +58,8 @@ void TKV_RS::SendFrame() {
   size_t count = FrameBuffer[0] == 0 ? 256 : FrameBuffer[0];
   if (!PortHandle) return;
   // Late bytes of an earlier attempt are dropped here, so they are never taken for this reply.
-  PortHandle->Purge(true, false);
-  PortHandle->Purge(false, true);
+  // One call discards the receive queue, then the transmit queue.
+  PortHandle->Purge(true, true);
   // A write that fails shows up as a missing reply.
   (void)PortHandle->Write(FrameBuffer.data(), count);
 }
@@ -84,11 +84,12 @@ bool TKV_RS::WaitForInput(int64_t now, int64_t deadline, bool port_failed) {
   return false;
 }
 
-size_t TKV_RS::ReadWithin(uint8_t* dst, size_t want, int64_t deadline) {
+size_t TKV_RS::ReadWithin(uint8_t* dst, size_t want, int64_t deadline, bool wait_first) {
   bool port_failed = false;
   bool woke_for_nothing = false;
-  for (;;) {
-    if (PortHandle) {
+  bool read_now = !wait_first;
+  for (;; read_now = true) {
+    if (PortHandle && read_now) {
       std::error_code ec;
       size_t got = PortHandle->Read(dst, want, ec);
       if (got > 0) return got;
@@ -112,17 +113,19 @@ size_t TKV_RS::ReadWithin(uint8_t* dst, size_t want, int64_t deadline) {
 void TKV_RS::ReceiveReply() {
   uint8_t* rx = &Rx(0);
   int64_t deadline = clock_.NowMs() + ReplyTimeout + TransmissionAllowance();
-  if (ReadWithin(rx, 1, deadline) == 0) throw Exception(texts::kNoLink);
+  // No reply is shorter than kMinReply bytes, so reading that many can never take a byte that
+  // belongs behind the frame; the length byte is then judged on its own.
+  int received = static_cast<int>(ReadWithin(rx, kMinReply, deadline, true));
+  if (received == 0) throw Exception(texts::kNoLink);
 
   int n = rx[0];
   if (n < kMinReply) throw Exception(texts::kNoLink);
 
   // The rest of the frame, and not a byte more: surplus stays queued until the next purge.
   // Each later byte must come within ByteTimeout of the one before it.
-  int received = 1;
   while (received < n) {
     int64_t byte_deadline = clock_.NowMs() + ByteTimeout;
-    size_t got = ReadWithin(rx + received, static_cast<size_t>(n - received), byte_deadline);
+    size_t got = ReadWithin(rx + received, static_cast<size_t>(n - received), byte_deadline, false);
     if (got == 0) throw Exception(texts::kByteTimeout);
     received += static_cast<int>(got);
   }

@@ -44,8 +44,9 @@ class TKV_RS : public TKV_RS_Base {
 
  private:
   // Reads up to `want` bytes to dst, waiting until at least one has come or the time is later
-  // than deadline; returns how many came (0: the deadline passed).
-  size_t ReadWithin(uint8_t* dst, size_t want, int64_t deadline);
+  // than deadline; returns how many came (0: the deadline passed). With wait_first the port is
+  // not read before the first wait (right after a send nothing can have come yet).
+  size_t ReadWithin(uint8_t* dst, size_t want, int64_t deadline, bool wait_first);
   // Blocks until input may be there or until just past the deadline, whichever is first; a
   // failed port is only slept on. Returns whether the port said input was there.
   bool WaitForInput(int64_t now, int64_t deadline, bool port_failed);
