@@ -17,10 +17,8 @@ struct FakeSysfs {
     fs::create_directories(dir / name);
     test::WriteBytes(dir / name / "idVendor", vendor + "\n");
     test::WriteBytes(dir / name / "idProduct", product_id + "\n");
-    if (!manufacturer.empty())
-      test::WriteBytes(dir / name / "manufacturer", manufacturer + "\n");
-    if (!product.empty())
-      test::WriteBytes(dir / name / "product", product + "\n");
+    if (!manufacturer.empty()) test::WriteBytes(dir / name / "manufacturer", manufacturer + "\n");
+    if (!product.empty()) test::WriteBytes(dir / name / "product", product + "\n");
   }
   void Interface(const std::string& name, const std::string& number, const fs::path& tty) {
     fs::create_directories(dir / name / tty);
@@ -53,6 +51,20 @@ TEST(SysfsDeviceRegistry, ListsTheDeviceInterfacesWithTheirPorts) {
   EXPECT_EQ(registry->FriendlyName("1-2:1.1"), std::nullopt) << "another interface";
   EXPECT_EQ(PortOfFriendlyName(*registry->FriendlyName("1-2:1.0")), 3)
       << "the device search reads the names it makes";
+}
+
+// The names are made for the device search, whose port is the first "COM" in the name: a
+// "COM" in the device's own strings must not come before it.
+TEST(SysfsDeviceRegistry, UsbStringsNeverHoldThePortMarker) {
+  FakeSysfs sys;
+  sys.Device("1-3", "04d9", "8008", "Holtek COMMS", "USB Virtual COM Port");
+  sys.Interface("1-3:1.0", "00", "tty/ttyACM4");
+  auto registry =
+      platform::MakeSysfsDeviceRegistry(platform::PortTable::PosixDefault(), sys.dir.path);
+  auto name = registry->FriendlyName("1-3:1.0");
+  ASSERT_TRUE(name);
+  EXPECT_EQ(*name, "Holtek ComMS USB Virtual Com Port (COM5)");
+  EXPECT_EQ(PortOfFriendlyName(*name), 5);
 }
 
 TEST(SysfsDeviceRegistry, NoUsbFolderListsNothing) {

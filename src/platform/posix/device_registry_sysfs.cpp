@@ -15,12 +15,22 @@ namespace fs = std::filesystem;
 std::string Attribute(const fs::path& file) {
   std::ifstream in(file);
   std::string line;
-  if (in)
-    std::getline(in, line);
+  if (in) std::getline(in, line);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) {
     line.pop_back();
   }
   return line;
+}
+
+// The device search takes the first "COM" of a friendly name as the port designation. USB
+// strings of our own making must not carry one before it ("USB Virtual COM Port" would make the
+// search fail on " P"), so the letters after a "C" are lowered there: "Virtual Com Port".
+std::string WithoutPortMarker(std::string text) {
+  for (size_t at = text.find("COM"); at != std::string::npos; at = text.find("COM", at + 1)) {
+    text[at + 1] = 'o';
+    text[at + 2] = 'm';
+  }
+  return text;
 }
 
 bool IsTtyName(const std::string& name) {
@@ -33,8 +43,7 @@ std::string TtyOf(const fs::path& interface_dir) {
   for (const fs::path& dir : {interface_dir / "tty", interface_dir}) {
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
       std::string name = it->path().filename().string();
-      if (IsTtyName(name))
-        return name;
+      if (IsTtyName(name)) return name;
     }
     ec.clear();
   }
@@ -51,30 +60,25 @@ class SysfsDeviceRegistry final : public DeviceRegistry {
     std::error_code ec;
     for (fs::directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec)) {
       std::string name = it->path().filename().string();
-      if (IsDeviceInterface(name))
-        names.push_back(name);
+      if (IsDeviceInterface(name)) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     return names;
   }
 
   std::optional<std::string> FriendlyName(const std::string& instance) override {
-    if (!IsDeviceInterface(instance))
-      return std::nullopt;
+    if (!IsDeviceInterface(instance)) return std::nullopt;
     fs::path device = root_ / DeviceOf(instance);
     std::string name;
     for (const char* attribute : {"manufacturer", "product"}) {
       std::string text = Attribute(device / attribute);
-      if (text.empty())
-        continue;
-      if (!name.empty())
-        name += ' ';
-      name += text;
+      if (text.empty()) continue;
+      if (!name.empty()) name += ' ';
+      name += WithoutPortMarker(text);
     }
     int n = table_.NumberOf("/dev/" + TtyOf(root_ / instance));
     if (n != 0) {
-      if (!name.empty())
-        name += ' ';
+      if (!name.empty()) name += ' ';
       name += "(COM" + std::to_string(n) + ")";
     }
     return name;
@@ -87,8 +91,7 @@ class SysfsDeviceRegistry final : public DeviceRegistry {
   }
 
   bool IsDeviceInterface(const std::string& name) const {
-    if (name.find(':') == std::string::npos || name.find('/') != std::string::npos)
-      return false;
+    if (name.find(':') == std::string::npos || name.find('/') != std::string::npos) return false;
     fs::path device = root_ / DeviceOf(name);
     return Attribute(device / "idVendor") == "04d9" && Attribute(device / "idProduct") == "8008" &&
            Attribute(root_ / name / "bInterfaceNumber") == "00";
