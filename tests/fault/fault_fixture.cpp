@@ -1,5 +1,8 @@
 #include "fault_fixture.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -10,6 +13,7 @@
 #include "jobs/settings_backup.h"
 #include "jobs/settings_file.h"
 #include "jobs/settings_restore.h"
+#include "link/KV_RS232.h"
 #include "link/link_texts.h"
 
 namespace qv::fault {
@@ -142,6 +146,116 @@ JobEnd RunJob(Job job, TKV_RS& link, FaultUI& ui, platform::Clock& clock) {
   }
   ui.progress = nullptr;
   return ui.end;
+}
+
+void CheckNothingLost(Job job, const JobEnd& end, const sim::DeviceModel& model,
+                      const std::vector<uint8_t>& older_backup) {
+  const sim::DeviceModel::Settings original = sim::DeviceModel::DefaultSettings();
+  const bool done = !end.escaped && end.outcome == JobOutcome::kDone;
+  switch (job) {
+    case Job::kUpload: {
+      // Pages go in order; none after a failed one, each as the file has it.
+      const auto& log = model.program_log;
+      ASSERT_LE(log.size(), Material::kPages);
+      for (size_t p = 0; p < log.size(); ++p) {
+        EXPECT_EQ(log[p], Material::kLoadAddress + p * 1024);
+        const auto& page = model.program_memory.at(log[p]);
+        EXPECT_TRUE(std::equal(page.begin(), page.end(), Files().rom.begin() + p * 1024));
+      }
+      sim::DeviceModel::Settings expected = original;
+      if (done) {
+        EXPECT_EQ(log.size(), Material::kPages);
+      }
+      // The reset marker is in the settings head once the device has carried out the closing
+      // StoreArea, which only follows the last page; a reply lost after it may still fail the job.
+      if (!model.store_log.empty()) {
+        EXPECT_EQ(log.size(), Material::kPages) << "the settings head stored before the pages";
+        const uint8_t marker[4] = {0x00, 0x55, 0xFF, 0xAA};
+        std::copy(marker, marker + 4, expected.begin() + 16);
+      }
+      EXPECT_TRUE(model.settings == expected) << "settings memory";
+      break;
+    }
+    case Job::kBackup: {
+      const std::vector<uint8_t> now = FileBytes(kBackupName);
+      if (done) {
+        std::vector<uint8_t> image(model.settings.begin() + kImageBaseAddress,
+                                   model.settings.end());
+        EXPECT_EQ(now, EncodeSettingsFile(model.version, image));
+      } else {
+        EXPECT_EQ(now, older_backup) << "the older file of that name must survive";
+      }
+      // Nothing else in the folder: no temporary file left behind.
+      size_t files = 0;
+      for (const auto& e : std::filesystem::directory_iterator(".")) {
+        (void)e;
+        ++files;
+      }
+      EXPECT_EQ(files, 1u);
+      EXPECT_TRUE(model.settings == original);
+      break;
+    }
+    case Job::kRestore: {
+      // The areas stored are areas 1, 2, ... in order, each exactly as the file has it; the
+      // areas after them are untouched, and so is every byte outside the areas.
+      const auto areas = sim::DeviceModel::DefaultAreas();
+      size_t stored = 0;
+      for (const sim::StoreRecord& s : model.store_log) {
+        if (stored < areas.size() && s.start == areas[stored].start) {
+          ++stored;
+        } else {
+          EXPECT_TRUE(stored > 0 && s.start == areas[stored - 1].start) << "store out of order";
+        }
+      }
+      if (done) {
+        EXPECT_EQ(stored, areas.size());
+      }
+      sim::DeviceModel::Settings expected = original;
+      for (size_t i = 0; i < stored; ++i) {
+        const size_t from = areas[i].start, to = from + areas[i].length;
+        std::copy(Files().restored.begin() + from, Files().restored.begin() + to,
+                  expected.begin() + from);
+      }
+      EXPECT_TRUE(model.settings == expected) << stored << " areas stored";
+      break;
+    }
+  }
+}
+
+void CheckEnd(const Expect& expect, const JobEnd& end) {
+  switch (expect.end) {
+    case End::kDone:
+      EXPECT_FALSE(end.escaped) << end.top_level;
+      EXPECT_EQ(end.outcome, JobOutcome::kDone);
+      EXPECT_TRUE(end.errors.empty()) << end.errors.front();
+      EXPECT_EQ(end.infos.size(), 1u);
+      break;
+    case End::kShown:
+      EXPECT_FALSE(end.escaped) << end.top_level;
+      EXPECT_EQ(end.outcome, JobOutcome::kFailed);
+      EXPECT_EQ(end.errors, std::vector<std::string>{expect.text});
+      EXPECT_TRUE(end.infos.empty());
+      break;
+    case End::kTopLevel:
+      EXPECT_TRUE(end.escaped);
+      EXPECT_EQ(end.top_level, expect.text);
+      EXPECT_TRUE(end.errors.empty());
+      EXPECT_TRUE(end.infos.empty());
+      break;
+    case End::kCancelled:
+      EXPECT_FALSE(end.escaped) << end.top_level;
+      EXPECT_EQ(end.outcome, JobOutcome::kCancelled);
+      EXPECT_TRUE(end.errors.empty());
+      EXPECT_TRUE(end.infos.empty());
+      break;
+    case End::kNone:
+      break;
+  }
+  for (const auto& e : end.errors)
+    EXPECT_TRUE(IsSystemText(e)) << e;
+  if (end.escaped) {
+    EXPECT_TRUE(IsSystemText(end.top_level)) << end.top_level;
+  }
 }
 
 bool IsSystemText(const std::string& text) {

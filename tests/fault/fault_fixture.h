@@ -107,6 +107,33 @@ LocalDateTime FixedTime();
 // would catch. The file the job chooses is written into the current folder first.
 JobEnd RunJob(Job job, TKV_RS& link, FaultUI& ui, platform::Clock& clock);
 
+// How a job is expected to end.
+enum class End {
+  kDone,       // its success message, everything written
+  kShown,      // ShowError with the text, then the clean-up
+  kTopLevel,   // the failure leaves the job with the text, for the top-level error box
+  kCancelled,  // the device never answered; the user cancelled; no message
+  kNone,       // the fault does not apply to this job
+};
+
+struct Expect {
+  End end = End::kNone;
+  const char* text = nullptr;
+};
+
+// The engine's wait for each reply byte after the first.
+inline constexpr int64_t kByteTimeout = 200;
+
+// Checks the messages and the ending of a run against what the row expects.
+void CheckEnd(const Expect& expect, const JobEnd& end);
+
+// Checks what a run left behind: an upload's pages in order and none after a failed one, the
+// settings memory touched only by a finished upload; a backup's file complete, or the older
+// file of that name unchanged and nothing else in the folder; a restore's areas stored in order,
+// each as the file has it, and none after the failing one.
+void CheckNothingLost(Job job, const JobEnd& end, const sim::DeviceModel& model,
+                      const std::vector<uint8_t>& older_backup);
+
 // Every text the system shows for a failure: the link's and the jobs'.
 bool IsSystemText(const std::string& text);
 

@@ -29,20 +29,6 @@ using sim::FaultKind;
 using sim::FaultPlan;
 using sim::FaultRule;
 
-// How a job is expected to end.
-enum class End {
-  kDone,       // its success message, everything written
-  kShown,      // ShowError with the text, then the clean-up
-  kTopLevel,   // the failure leaves the job with the text, for the top-level error box
-  kCancelled,  // the device never answered; the user cancelled; no message
-  kNone,       // the fault does not apply to this job
-};
-
-struct Expect {
-  End end = End::kNone;
-  const char* text = nullptr;
-};
-
 // The request every job spends most of its exchanges on, for the delay rows: its reply time-out
 // and the transmission allowance of its request at 115200 baud (9600 / 115200 × TxLength).
 struct MainRequest {
@@ -122,8 +108,6 @@ Expect TopLevel(const char* text) {
 }
 
 const sim::ProgramStatus kOk{0, 0};
-// The engine's wait for each reply byte after the first.
-constexpr int64_t kByteTimeout = 200;
 
 // The rows. The byte time-out rows count from the arrival of the fifth byte: the engine takes a
 // byte that arrives within ByteTimeout + 1 ms of the one before (its deadline is "later than").
@@ -262,115 +246,6 @@ int64_t TimeBound(Job job, const sim::DeviceModel& model, int failed_connects) {
 }
 
 class FaultTable : public ::testing::TestWithParam<size_t> {};
-
-// What a job must leave behind after the run, whatever the fault did.
-void CheckNothingLost(Job job, const JobEnd& end, const sim::DeviceModel& model,
-                      const std::vector<uint8_t>& older_backup) {
-  const sim::DeviceModel::Settings original = sim::DeviceModel::DefaultSettings();
-  const bool done = !end.escaped && end.outcome == JobOutcome::kDone;
-  switch (job) {
-    case Job::kUpload: {
-      // Pages go in order; none after a failed one, each as the file has it.
-      const auto& log = model.program_log;
-      ASSERT_LE(log.size(), Material::kPages);
-      for (size_t p = 0; p < log.size(); ++p) {
-        EXPECT_EQ(log[p], Material::kLoadAddress + p * 1024);
-        const auto& page = model.program_memory.at(log[p]);
-        EXPECT_TRUE(std::equal(page.begin(), page.end(), Files().rom.begin() + p * 1024));
-      }
-      sim::DeviceModel::Settings expected = original;
-      if (done) {
-        EXPECT_EQ(log.size(), Material::kPages);
-        const uint8_t marker[4] = {0x00, 0x55, 0xFF, 0xAA};
-        std::copy(marker, marker + 4, expected.begin() + 16);
-      } else if (!model.store_log.empty()) {
-        // Only a lost FinishUpload may follow the stored reset marker, and that counts as done.
-        ADD_FAILURE() << "the settings head was stored by an upload that failed";
-      }
-      EXPECT_TRUE(model.settings == expected) << "settings memory";
-      break;
-    }
-    case Job::kBackup: {
-      const std::vector<uint8_t> now = FileBytes(kBackupName);
-      if (done) {
-        std::vector<uint8_t> image(model.settings.begin() + kImageBaseAddress,
-                                   model.settings.end());
-        EXPECT_EQ(now, EncodeSettingsFile(model.version, image));
-      } else {
-        EXPECT_EQ(now, older_backup) << "the older file of that name must survive";
-      }
-      // Nothing else in the folder: no temporary file left behind.
-      size_t files = 0;
-      for (const auto& e : std::filesystem::directory_iterator(".")) {
-        (void)e;
-        ++files;
-      }
-      EXPECT_EQ(files, 1u);
-      EXPECT_TRUE(model.settings == original);
-      break;
-    }
-    case Job::kRestore: {
-      // The areas stored are areas 1, 2, ... in order, each exactly as the file has it; the
-      // areas after them are untouched, and so is every byte outside the areas.
-      const auto areas = sim::DeviceModel::DefaultAreas();
-      size_t stored = 0;
-      for (const sim::StoreRecord& s : model.store_log) {
-        if (stored < areas.size() && s.start == areas[stored].start) {
-          ++stored;
-        } else {
-          EXPECT_TRUE(stored > 0 && s.start == areas[stored - 1].start) << "store out of order";
-        }
-      }
-      if (done) {
-        EXPECT_EQ(stored, areas.size());
-      }
-      sim::DeviceModel::Settings expected = original;
-      for (size_t i = 0; i < stored; ++i) {
-        const size_t from = areas[i].start, to = from + areas[i].length;
-        std::copy(Files().restored.begin() + from, Files().restored.begin() + to,
-                  expected.begin() + from);
-      }
-      EXPECT_TRUE(model.settings == expected) << stored << " areas stored";
-      break;
-    }
-  }
-}
-
-void CheckEnd(const Expect& expect, const JobEnd& end) {
-  switch (expect.end) {
-    case End::kDone:
-      EXPECT_FALSE(end.escaped) << end.top_level;
-      EXPECT_EQ(end.outcome, JobOutcome::kDone);
-      EXPECT_TRUE(end.errors.empty()) << end.errors.front();
-      EXPECT_EQ(end.infos.size(), 1u);
-      break;
-    case End::kShown:
-      EXPECT_FALSE(end.escaped) << end.top_level;
-      EXPECT_EQ(end.outcome, JobOutcome::kFailed);
-      EXPECT_EQ(end.errors, std::vector<std::string>{expect.text});
-      EXPECT_TRUE(end.infos.empty());
-      break;
-    case End::kTopLevel:
-      EXPECT_TRUE(end.escaped);
-      EXPECT_EQ(end.top_level, expect.text);
-      EXPECT_TRUE(end.errors.empty());
-      EXPECT_TRUE(end.infos.empty());
-      break;
-    case End::kCancelled:
-      EXPECT_FALSE(end.escaped) << end.top_level;
-      EXPECT_EQ(end.outcome, JobOutcome::kCancelled);
-      EXPECT_TRUE(end.errors.empty());
-      EXPECT_TRUE(end.infos.empty());
-      break;
-    case End::kNone:
-      break;
-  }
-  for (const auto& e : end.errors)
-    EXPECT_TRUE(IsSystemText(e)) << e;
-  if (end.escaped) {
-    EXPECT_TRUE(IsSystemText(end.top_level)) << end.top_level;
-  }
-}
 
 const std::vector<uint8_t> kOlderBackup = {'o', 'l', 'd', 'e', 'r'};
 
