@@ -113,7 +113,7 @@ work=$(mktemp -d /tmp/qv-wine.XXXXXX)
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  WINEPREFIX=$work/prefix wineserver -k >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
