@@ -62,8 +62,7 @@ Material::Material() {
   for (const sim::StoreRecord& area : sim::DeviceModel::DefaultAreas()) {
     for (size_t a = area.start; a < size_t{area.start} + area.length; ++a) {
       saved[a] = static_cast<uint8_t>(saved[a] ^ 0xA5);
-      if (a < size_t{area.start} + area.length - 4)
-        restored[a] = saved[a];
+      if (a < size_t{area.start} + area.length - 4) restored[a] = saved[a];
     }
   }
   std::vector<uint8_t> image(saved.begin() + kImageBaseAddress, saved.end());
@@ -88,8 +87,7 @@ uint32_t Frames::RestoreArea(size_t i) {
 TempFolder::TempFolder(const std::string& name) {
   std::string clean = name;
   for (char& c : clean) {
-    if (c == '/' || c == ' ')
-      c = '_';
+    if (c == '/' || c == ' ') c = '_';
   }
   path_ = std::filesystem::temp_directory_path() / ("qv-fault-" + clean);
   std::filesystem::remove_all(path_);
@@ -281,8 +279,7 @@ bool IsSystemText(const std::string& text) {
 
 std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    return {};
+  if (!in) return {};
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

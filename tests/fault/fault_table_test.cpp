@@ -254,8 +254,7 @@ TEST_P(FaultTable, EachJob) {
   for (Job job : {Job::kUpload, Job::kBackup, Job::kRestore}) {
     const Expect& expect =
         job == Job::kUpload ? row.upload : (job == Job::kBackup ? row.backup : row.restore);
-    if (expect.end == End::kNone)
-      continue;
+    if (expect.end == End::kNone) continue;
     SCOPED_TRACE(std::string(row.fault) + " / " + JobName(job));
 
     TempFolder folder(std::to_string(GetParam()) + "-" + JobName(job));
