@@ -123,7 +123,7 @@ step "a fresh wine prefix"
 wineboot -i >/dev/null 2>&1 || fail "wineboot -i"
 wineserver -w
 # One server for every run below, instead of a new one per program.
-wineserver -p
+wineserver -p >/dev/null 2>&1
 dosdevices=$WINEPREFIX/dosdevices
 
 # A wine COM port on a pseudo-terminal made by socat, which joins it to the given address.
