@@ -36,11 +36,16 @@ std::string FailureOf(TKV_RS& link) {
 // How the port fails once the device is gone.
 struct GoneCase {
   const char* name;
-  int error;                  // errno of the failing calls
-  bool read_fails;            // reads report the error (else they return nothing, as after EOF)
-  bool write_fails;           // writes report the error
-  platform::WaitResult wait;  // what a wait says
+  int error;  // the failing calls' error: an errno, or a Win32 code when win32
+  bool win32 = false;
+  bool read_fails = true;   // reads report the error (else they return nothing, as after EOF)
+  bool write_fails = true;  // writes report the error
+  platform::WaitResult wait = platform::WaitResult::kFailed;  // what a wait says
 };
+
+// The Win32 errors of a COM port whose USB device was pulled.
+constexpr int kWin32AccessDenied = 5;  // ERROR_ACCESS_DENIED
+constexpr int kWin32BadCommand = 22;   // ERROR_BAD_COMMAND
 
 // A port whose device has gone: every call fails the way the case says, and each call is
 // counted, so a loop that spins on the failed port shows up as thousands of calls.
@@ -76,7 +81,9 @@ class GonePort final : public platform::SerialPort {
   int calls = 0;
 
  private:
-  std::error_code Error() const { return {case_.error, std::generic_category()}; }
+  std::error_code Error() const {
+    return {case_.error, case_.win32 ? std::system_category() : std::generic_category()};
+  }
   const GoneCase& case_;
   platform::fake::VirtualClock& clock_;
 };
@@ -106,12 +113,17 @@ class GonePlatform final : public platform::SerialPlatform {
 TEST(PortGone, FailingPortBehavesLikeASilentDevice) {
   using platform::WaitResult;
   const GoneCase cases[] = {
-      {"read EIO, wait failed", EIO, true, true, WaitResult::kFailed},
-      {"read ENXIO, wait failed", ENXIO, true, true, WaitResult::kFailed},
-      {"write EIO only", EIO, false, true, WaitResult::kTimeout},
-      {"read EIO, wait says readable", EIO, true, false, WaitResult::kReadable},
-      {"read ENXIO, wait says readable", ENXIO, true, true, WaitResult::kReadable},
-      {"EOF reads, wait says readable", EIO, false, false, WaitResult::kReadable},
+      {"read EIO, wait failed", EIO, false, true, true, WaitResult::kFailed},
+      {"read ENXIO, wait failed", ENXIO, false, true, true, WaitResult::kFailed},
+      {"write EIO only", EIO, false, false, true, WaitResult::kTimeout},
+      {"read EIO, wait says readable", EIO, false, true, false, WaitResult::kReadable},
+      {"read ENXIO, wait says readable", ENXIO, false, true, true, WaitResult::kReadable},
+      {"EOF reads, wait says readable", EIO, false, false, false, WaitResult::kReadable},
+      {"Win32 access denied, wait failed", kWin32AccessDenied, true, true, true,
+       WaitResult::kFailed},
+      {"Win32 bad command, wait failed", kWin32BadCommand, true, true, true, WaitResult::kFailed},
+      {"Win32 bad command, wait says readable", kWin32BadCommand, true, true, true,
+       WaitResult::kReadable},
   };
   for (const GoneCase& c : cases) {
     SCOPED_TRACE(c.name);
