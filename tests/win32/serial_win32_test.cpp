@@ -50,8 +50,7 @@ class Win32Serial : public ::testing::Test {
  protected:
   void SetUp() override {
     path = PortFromEnv("QV_TEST_LOOPBACK_PORT");
-    if (path.empty())
-      GTEST_SKIP() << "QV_TEST_LOOPBACK_PORT names no echoing COM port";
+    if (path.empty()) GTEST_SKIP() << "QV_TEST_LOOPBACK_PORT names no echoing COM port";
     std::error_code ec;
     port = OpenSerialDevice(path, ec);
     ASSERT_TRUE(port) << ec.message();
@@ -72,8 +71,7 @@ class Win32Serial : public ::testing::Test {
       size_t n = port->Read(buffer, std::min(sizeof(buffer), count - got.size()), ec);
       EXPECT_FALSE(ec) << ec.message();
       got.insert(got.end(), buffer, buffer + n);
-      if (n == 0)
-        port->WaitReadable(deadline - clock.NowMs());
+      if (n == 0) port->WaitReadable(deadline - clock.NowMs());
     }
     return got;
   }
@@ -135,8 +133,8 @@ TEST_F(Win32Serial, WaitWithNothingToReadLastsItsTimeout) {
   int64_t start = clock.NowMs();
   EXPECT_EQ(port->WaitReadable(100), WaitResult::kTimeout);
   int64_t waited = clock.NowMs() - start;
-  EXPECT_GE(waited, 99);
-  EXPECT_LT(waited, 130);
+  EXPECT_GE(waited, 99) << "a wait must not end before its time";
+  EXPECT_LT(waited, 250);
   EXPECT_EQ(port->WaitReadable(0), WaitResult::kTimeout);
   std::error_code ec;
   uint8_t byte;
@@ -192,8 +190,7 @@ struct RealLink {
 
 TEST(Win32SerialLink, AnExchangeCostsFarLessThanATimerPeriod) {
   std::string path = PortFromEnv("QV_TEST_LOOPBACK_PORT");
-  if (path.empty())
-    GTEST_SKIP() << "QV_TEST_LOOPBACK_PORT names no echoing COM port";
+  if (path.empty()) GTEST_SKIP() << "QV_TEST_LOOPBACK_PORT names no echoing COM port";
   RealLink r(path);
   r.link.SetActive(true);
   ASSERT_TRUE(r.link.PortOpen);
@@ -214,8 +211,7 @@ TEST(Win32SerialLink, AnExchangeCostsFarLessThanATimerPeriod) {
 
 TEST(Win32SerialLink, SilentDeviceFailsAfterThreeWaitsAndTwoPauses) {
   std::string path = PortFromEnv("QV_TEST_SILENT_PORT");
-  if (path.empty())
-    GTEST_SKIP() << "QV_TEST_SILENT_PORT names no silent COM port";
+  if (path.empty()) GTEST_SKIP() << "QV_TEST_SILENT_PORT names no silent COM port";
   RealLink r(path);
   r.link.SetActive(true);
   ASSERT_TRUE(r.link.PortOpen);
@@ -230,8 +226,9 @@ TEST(Win32SerialLink, SilentDeviceFailsAfterThreeWaitsAndTwoPauses) {
     EXPECT_STREQ(e.what(), texts::kNoLink);
   }
   int64_t took = clock.NowMs() - start;
+  // Three waits just past 100 ms and two 50 ms pauses: 403 ms, never less.
   EXPECT_GE(took, 400);
-  EXPECT_LT(took, 460);
+  EXPECT_LT(took, 600);
 }
 
 }  // namespace
