@@ -176,6 +176,12 @@ class PosixSerialPort final : public SerialPort {
   }
 
   void Purge(bool rx, bool tx) override {
+    // tcflush is costly on some drivers (on a pty it waits for the tty layer's buffer work,
+    // about 0.4 ms, on every one of an upload's two thousand sends), so a queue that holds
+    // nothing is left alone: discarding an empty queue changes nothing. A byte still on its way
+    // through the driver is not counted yet, but a flush could not catch it either.
+    rx = rx && QueueHolds(FIONREAD);
+    tx = tx && QueueHolds(TIOCOUTQ);
     if (rx && tx) {
       ::tcflush(fd_, TCIOFLUSH);
     } else if (rx) {
@@ -183,6 +189,12 @@ class PosixSerialPort final : public SerialPort {
     } else if (tx) {
       ::tcflush(fd_, TCOFLUSH);
     }
+  }
+
+  // Whether the queue that the ioctl counts holds bytes; true when the driver cannot say.
+  bool QueueHolds(unsigned long request) const {
+    int count = 0;
+    return ::ioctl(fd_, request, &count) != 0 || count > 0;
   }
 
   size_t Read(uint8_t* buffer, size_t max, std::error_code& ec) override {
