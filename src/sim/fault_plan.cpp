@@ -27,33 +27,21 @@ constexpr KindEntry kKinds[] = {
 
 const KindEntry* FindKind(std::string_view name) {
   for (const KindEntry& e : kKinds) {
-    if (e.name == name)
-      return &e;
+    if (e.name == name) return &e;
   }
   return nullptr;
 }
 
 const KindEntry& EntryOf(FaultKind kind) {
   for (const KindEntry& e : kKinds) {
-    if (e.kind == kind)
-      return e;
+    if (e.kind == kind) return e;
   }
   return kKinds[0];
 }
 
-// A number in decimal or with a 0x prefix in hex, up to `max`.
 bool ParseNumber(std::string_view text, uint32_t max, uint32_t& out) {
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  if (text.empty())
-    return false;
   uint64_t v = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, base);
-  if (ec != std::errc() || end != text.data() + text.size() || v > max)
-    return false;
+  if (!ParseNumberText(text, max, v)) return false;
   out = static_cast<uint32_t>(v);
   return true;
 }
@@ -69,14 +57,11 @@ bool SplitPairs(std::string_view text, std::vector<KeyValue>& out) {
     size_t comma = text.find(',');
     std::string_view item = text.substr(0, comma);
     size_t eq = item.find('=');
-    if (eq == std::string_view::npos || eq == 0)
-      return false;
+    if (eq == std::string_view::npos || eq == 0) return false;
     out.push_back({item.substr(0, eq), item.substr(eq + 1)});
-    if (comma == std::string_view::npos)
-      break;
+    if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);
-    if (text.empty())
-      return false;
+    if (text.empty()) return false;
   }
   return true;
 }
@@ -115,8 +100,7 @@ bool ParseRule(const KindEntry& kind, const std::vector<KeyValue>& pairs, FaultR
   rule.value = kind.default_value;
   // A cable is pulled once: after the re-plug the device answers again unless a count says
   // otherwise.
-  if (kind.kind == FaultKind::kUnplug)
-    rule.count = 1;
+  if (kind.kind == FaultKind::kUnplug) rule.count = 1;
   bool has_value = false;
   for (const KeyValue& kv : pairs) {
     uint32_t parsed = 0;
@@ -130,12 +114,9 @@ bool ParseRule(const KindEntry& kind, const std::vector<KeyValue>& pairs, FaultR
       error = "bad value '" + std::string(kv.value) + "' for " + std::string(kv.key);
       return false;
     }
-    if (kv.key == "from")
-      rule.from = parsed;
-    if (kv.key == "count")
-      rule.count = parsed;
-    if (kv.key == "cmd")
-      rule.command = static_cast<uint8_t>(parsed);
+    if (kv.key == "from") rule.from = parsed;
+    if (kv.key == "count") rule.count = parsed;
+    if (kv.key == "cmd") rule.command = static_cast<uint8_t>(parsed);
     if (is_value) {
       rule.value = parsed;
       has_value = true;
@@ -158,11 +139,20 @@ bool ParseRule(const KindEntry& kind, const std::vector<KeyValue>& pairs, FaultR
 
 }  // namespace
 
+bool ParseNumberText(std::string_view text, uint64_t max, uint64_t& out) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  if (text.empty()) return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
+  return ec == std::errc() && end == text.data() + text.size() && out <= max;
+}
+
 bool FaultRule::Take(uint32_t number, uint8_t cmd) {
-  if (number < from || (command && *command != cmd))
-    return false;
-  if (count != 0 && applied >= count)
-    return false;
+  if (number < from || (command && *command != cmd)) return false;
+  if (count != 0 && applied >= count) return false;
   applied++;
   return true;
 }
@@ -181,16 +171,14 @@ bool FaultPlan::Parse(std::string_view spec, std::string& error) {
     error = "expected KEY=VALUE pairs separated by commas in '" + std::string(spec) + "'";
     return false;
   }
-  if (name == "status")
-    return ParseStatus(pairs, program_statuses, error);
+  if (name == "status") return ParseStatus(pairs, program_statuses, error);
   const KindEntry* kind = FindKind(name);
   if (!kind) {
     error = "unknown fault '" + std::string(name) + "'";
     return false;
   }
   FaultRule rule;
-  if (!ParseRule(*kind, pairs, rule, error))
-    return false;
+  if (!ParseRule(*kind, pairs, rule, error)) return false;
   rules.push_back(rule);
   return true;
 }
@@ -203,10 +191,8 @@ std::string FaultPlan::Describe(const FaultRule& rule) {
   const KindEntry& e = EntryOf(rule.kind);
   std::string out(e.name);
   out += ":from=" + std::to_string(rule.from);
-  if (rule.count)
-    out += ",count=" + std::to_string(rule.count);
-  if (rule.command)
-    out += ",cmd=" + std::to_string(*rule.command);
+  if (rule.count) out += ",count=" + std::to_string(rule.count);
+  if (rule.command) out += ",cmd=" + std::to_string(*rule.command);
   if (!e.value_key.empty())
     out += "," + std::string(e.value_key) + "=" + std::to_string(rule.value);
   return out;

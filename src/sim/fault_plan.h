@@ -72,4 +72,8 @@ class FaultPlan {
   static std::string_view KindName(FaultKind kind);
 };
 
+// A number in decimal, or in hexadecimal after "0x", no larger than max: the numbers of fault
+// specs and of the simulator's command line.
+bool ParseNumberText(std::string_view text, uint64_t max, uint64_t& out);
+
 }  // namespace qv::sim

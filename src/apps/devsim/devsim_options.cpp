@@ -6,24 +6,13 @@
 namespace qv::devsim {
 namespace {
 
-// A number in decimal, or in hex with a 0x prefix, up to `max`.
-bool ParseNumber(std::string_view text, uint64_t max, uint64_t& out) {
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  if (text.empty())
-    return false;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out, base);
-  return ec == std::errc() && end == text.data() + text.size() && out <= max;
-}
+using sim::ParseNumberText;
 
 template <typename T>
 bool SetNumber(const std::string& name, const std::string& value, uint64_t max, T& target,
                std::string& error) {
   uint64_t v = 0;
-  if (!ParseNumber(value, max, v)) {
+  if (!ParseNumberText(value, max, v)) {
     error = "bad value for " + name + ": '" + value + "'";
     return false;
   }
@@ -38,20 +27,13 @@ bool TakesValue(const std::string& name) {
 }
 
 bool Apply(const std::string& name, const std::string& value, Options& o, std::string& error) {
-  if (name == "--link")
-    o.link_path = value;
-  if (name == "--settings")
-    o.settings_in = value;
-  if (name == "--settings-out")
-    o.settings_out = value;
-  if (name == "--type")
-    return SetNumber(name, value, 0xFF, o.type, error);
-  if (name == "--version")
-    return SetNumber(name, value, 0xFFFF, o.version, error);
-  if (name == "--baud")
-    return SetNumber(name, value, 4000000, o.baud, error);
-  if (name == "--program-ms")
-    return SetNumber(name, value, 60000, o.program_ms, error);
+  if (name == "--link") o.link_path = value;
+  if (name == "--settings") o.settings_in = value;
+  if (name == "--settings-out") o.settings_out = value;
+  if (name == "--type") return SetNumber(name, value, 0xFF, o.type, error);
+  if (name == "--version") return SetNumber(name, value, 0xFFFF, o.version, error);
+  if (name == "--baud") return SetNumber(name, value, 4000000, o.baud, error);
+  if (name == "--program-ms") return SetNumber(name, value, 60000, o.program_ms, error);
   if (name == "--fault" && !o.plan.Parse(value, error)) {
     error = "bad --fault '" + value + "': " + error;
     return false;
@@ -87,8 +69,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         }
         value = args[++i];
       }
-      if (!Apply(name, value, options, error))
-        return false;
+      if (!Apply(name, value, options, error)) return false;
     } else {
       error = "unknown option '" + args[i] + "'";
       return false;
