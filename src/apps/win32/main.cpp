@@ -43,8 +43,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
   // A second copy of the same executable ends at once, without a message.
   auto lock = qv::platform::AcquireInstanceLock(
       qv::platform::win32::WideToUtf8(executable.filename().wstring()));
-  if (!lock)
-    return 0;
+  if (!lock) return 0;
 
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);

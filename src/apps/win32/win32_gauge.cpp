@@ -10,8 +10,7 @@ constexpr const wchar_t* kClass = L"TGauge";
 
 void RegisterOnce(WNDPROC proc) {
   static bool registered = false;
-  if (registered)
-    return;
+  if (registered) return;
   WNDCLASSW wc{};
   wc.lpfnWndProc = proc;
   wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -31,8 +30,7 @@ Gauge::Gauge(HWND parent, Bounds bounds) {
 
 void Gauge::SetProgress(int percent) {
   percent = std::clamp(percent, 0, 100);
-  if (percent == percent_)
-    return;
+  if (percent == percent_) return;
   percent_ = percent;
   ::InvalidateRect(window_, nullptr, FALSE);
 }
@@ -50,8 +48,7 @@ LRESULT CALLBACK Gauge::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     ::EndPaint(window, &ps);
     return 0;
   }
-  if (message == WM_ERASEBKGND)
-    return 1;
+  if (message == WM_ERASEBKGND) return 1;
   return ::DefWindowProcW(window, message, wparam, lparam);
 }
 
@@ -75,8 +72,7 @@ void Gauge::Paint(HDC dc) const {
     COLORREF ink;
   } parts[] = {{filled, BLACK_BRUSH, RGB(255, 255, 255)}, {empty, WHITE_BRUSH, RGB(0, 0, 0)}};
   for (const Part& part : parts) {
-    if (part.rect.right <= part.rect.left)
-      continue;
+    if (part.rect.right <= part.rect.left) continue;
     ::FillRect(dc, &part.rect, static_cast<HBRUSH>(::GetStockObject(part.fill)));
     int saved = ::SaveDC(dc);
     ::IntersectClipRect(dc, part.rect.left, part.rect.top, part.rect.right, part.rect.bottom);

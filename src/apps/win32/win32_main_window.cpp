@@ -30,8 +30,7 @@ Bounds In(Bounds frame, Bounds own) {
 
 void RegisterOnce(WNDPROC proc) {
   static bool registered = false;
-  if (registered)
-    return;
+  if (registered) return;
   WNDCLASSW wc{};
   wc.lpfnWndProc = proc;
   wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -47,8 +46,7 @@ void RegisterOnce(WNDPROC proc) {
 std::wstring DialogFilter(const std::string& filter) {
   std::wstring wide = Wide(filter);
   for (wchar_t& c : wide) {
-    if (c == L'|')
-      c = L'\0';
+    if (c == L'|') c = L'\0';
   }
   wide.push_back(L'\0');
   wide.push_back(L'\0');
@@ -77,8 +75,7 @@ Win32MainWindow::Win32MainWindow(platform::win32::Win32MessagePump& pump) : pump
 
 Win32MainWindow::~Win32MainWindow() {
   pump_.RemoveDialog(window_);
-  if (::IsWindow(window_))
-    ::DestroyWindow(window_);
+  if (::IsWindow(window_)) ::DestroyWindow(window_);
 }
 
 void Win32MainWindow::CreateControls() {
@@ -127,13 +124,11 @@ void Win32MainWindow::CreateControls() {
 void Win32MainWindow::Show(int show_command) {
   ::ShowWindow(window_, show_command);
   ::UpdateWindow(window_);
-  if (shown_once_ || !form_)
-    return;
+  if (shown_once_ || !form_) return;
   shown_once_ = true;
   form_->Run([this] { form_->FormShow(); });
   // The window opens centred: the restored Left and Top give way to the centring.
-  if (WindowState() == 0)
-    CentreOver(window_, nullptr);
+  if (WindowState() == 0) CentreOver(window_, nullptr);
 }
 
 LRESULT CALLBACK Win32MainWindow::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -142,21 +137,18 @@ LRESULT CALLBACK Win32MainWindow::Proc(HWND window, UINT message, WPARAM wparam,
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* self = reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self || !self->window_)
-    return ::DefWindowProcW(window, message, wparam, lparam);
-  return self->Handle(message, wparam, lparam);
+  if (!self || !self->window_) return ::DefWindowProcW(window, message, wparam, lparam);
+  return self->OnMessage(message, wparam, lparam);
 }
 
-LRESULT Win32MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED)
-        OnCommand(LOWORD(wparam));
+      if (HIWORD(wparam) == BN_CLICKED) OnCommand(LOWORD(wparam));
       return 0;
     case WM_DRAWITEM: {
       auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-      if (item->CtlID == kImage1)
-        DrawPicture(*item);
+      if (item->CtlID == kImage1) DrawPicture(*item);
       return TRUE;
     }
     case WM_CTLCOLORSTATIC:
@@ -175,8 +167,7 @@ LRESULT Win32MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void Win32MainWindow::OnCommand(int id) {
-  if (!form_)
-    return;
+  if (!form_) return;
   switch (id) {
     case kBRS232:
       form_->Run([this] { form_->bRS232Click(); });
@@ -201,12 +192,10 @@ void Win32MainWindow::OnCommand(int id) {
 }
 
 void Win32MainWindow::OnClose() {
-  if (form_ && !form_->CanClose())
-    return;
+  if (form_ && !form_->CanClose()) return;
   // The settings are written; an error is reported and the window closes all the same, so that
   // a folder that cannot be written never keeps the program from ending.
-  if (form_)
-    form_->Run([this] { form_->FormClose(); });
+  if (form_) form_->Run([this] { form_->FormClose(); });
   ::DestroyWindow(window_);
 }
 
@@ -245,8 +234,7 @@ void Win32MainWindow::SetJobButtonsEnabled(bool enabled) {
 void Win32MainWindow::SetMemoLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) {
-    if (!text.empty())
-      text += "\r\n";
+    if (!text.empty()) text += "\r\n";
     text += line;
   }
   ::SetWindowTextW(Memo, Wide(text).c_str());
@@ -268,8 +256,7 @@ std::optional<std::filesystem::path> Win32MainWindow::ChooseFile(const TOpenDial
   // The current directory is not kept: it follows the chosen file's folder.
   ofn.Flags =
       OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-  if (!::GetOpenFileNameW(&ofn))
-    return std::nullopt;
+  if (!::GetOpenFileNameW(&ofn)) return std::nullopt;
   file.resize(std::wcslen(file.c_str()));
   return std::filesystem::path(file);
 }
@@ -300,10 +287,8 @@ int Win32MainWindow::AskYesNo(const std::string& text) {
 }
 
 int Win32MainWindow::WindowState() const {
-  if (::IsIconic(window_))
-    return 1;
-  if (::IsZoomed(window_))
-    return 2;
+  if (::IsIconic(window_)) return 1;
+  if (::IsZoomed(window_)) return 2;
   return 0;
 }
 

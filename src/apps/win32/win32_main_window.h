@@ -55,7 +55,7 @@ class Win32MainWindow final : public TMainFormView {
 
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
   void OnCommand(int id);
   void OnClose();

@@ -16,8 +16,7 @@ bool Win32PortChooser::ShowModal(const std::vector<std::string>& entries, int& s
       ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), design.Get(), owner_,
                                 &Win32PortChooser::Proc, reinterpret_cast<LPARAM>(this));
   entries_ = nullptr;
-  if (result != IDOK)
-    return false;
+  if (result != IDOK) return false;
   selected = selected_;
   return true;
 }
@@ -53,8 +52,7 @@ INT_PTR CALLBACK Win32PortChooser::Proc(HWND dialog, UINT message, WPARAM wparam
     return FALSE;
   }
   auto* self = reinterpret_cast<Win32PortChooser*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (!self || message != WM_COMMAND)
-    return FALSE;
+  if (!self || message != WM_COMMAND) return FALSE;
   int id = LOWORD(wparam);
   if (id == IDOK) {
     self->selected_ = static_cast<int>(::SendMessageW(self->PCB, CB_GETCURSEL, 0, 0));

@@ -22,8 +22,7 @@ Win32ProgressDialog::~Win32ProgressDialog() {
   pump_.RemoveDialog(dialog_);
   // The main window takes the focus back before the dialog goes, so it is not lost to another
   // program.
-  if (::GetActiveWindow() == dialog_ && main_window_)
-    ::SetActiveWindow(main_window_);
+  if (::GetActiveWindow() == dialog_ && main_window_) ::SetActiveWindow(main_window_);
   ::DestroyWindow(dialog_);
 }
 
@@ -66,8 +65,7 @@ INT_PTR CALLBACK Win32ProgressDialog::Proc(HWND dialog, UINT message, WPARAM wpa
     return TRUE;
   }
   auto* self = reinterpret_cast<Win32ProgressDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (!self)
-    return FALSE;
+  if (!self) return FALSE;
   switch (message) {
     case WM_COMMAND:
       if (LOWORD(wparam) == IDCANCEL && self->events_) {

@@ -40,8 +40,7 @@ HWND CreateControl(HWND parent, const wchar_t* window_class, const std::string& 
                                    bounds.left, bounds.top, bounds.width, bounds.height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    ::GetModuleHandleW(nullptr), nullptr);
-  if (control && font)
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (control && font) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
 }
 
