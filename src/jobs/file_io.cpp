@@ -7,6 +7,7 @@
 
 #include "common/exception.h"
 #include "jobs/job_texts.h"
+#include "platform/file_replace.h"
 
 namespace qv {
 namespace {
@@ -31,12 +32,10 @@ std::string PathText(const std::filesystem::path& path) {
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
-  if (ec)
-    Fail(texts::kCannotReadFile, path, ec);
+  if (ec) Fail(texts::kCannotReadFile, path, ec);
   errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    Fail(texts::kCannotReadFile, path, LastStreamError());
+  if (!in) Fail(texts::kCannotReadFile, path, LastStreamError());
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (static_cast<uintmax_t>(in.gcount()) != size) {
@@ -46,30 +45,8 @@ std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
 }
 
 void WriteFileReplacing(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::path temp = path;
-  temp += ".tmp";
-  errno = 0;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(reinterpret_cast<const char*>(bytes.data()),
-                static_cast<std::streamsize>(bytes.size()));
-      out.close();
-    }
-    if (!out) {
-      std::error_code reason = LastStreamError();
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      Fail(texts::kCannotWriteFile, path, reason);
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
+  if (std::error_code ec = platform::ReplaceFileContents(path, bytes.data(), bytes.size()))
     Fail(texts::kCannotWriteFile, path, ec);
-  }
 }
 
 }  // namespace qv
