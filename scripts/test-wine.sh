@@ -4,6 +4,7 @@
 # and the desktop program's start, close and single copy under a virtual X server.
 #   scripts/test-wine.sh                 everything
 #   QV_WINE_BENCH=1 scripts/test-wine.sh also times a paced 64 KiB upload through the CLI
+#   QV_UPDATE_DOCS=1 scripts/test-wine.sh also replaces docs/quorvane-wine.png
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -85,8 +86,12 @@ desktop_smoke() {
   [ -n "$id" ] || id=$(wait_window 'quorvane')
   [ -n "$id" ] || fail "no wine desktop for the screenshot"
   sleep 3
-  mkdir -p "$QV_ROOT/docs"
-  import -window "$id" "$QV_ROOT/docs/quorvane-wine.png" || fail "screenshot"
+  # The picture goes under build/; QV_UPDATE_DOCS=1 also replaces the README's copy in docs/.
+  mkdir -p "$QV_ROOT/build/wine"
+  import -window "$id" "$QV_ROOT/build/wine/quorvane-wine.png" || fail "screenshot"
+  if [ "${QV_UPDATE_DOCS:-0}" = 1 ]; then
+    cp "$QV_ROOT/build/wine/quorvane-wine.png" "$QV_ROOT/docs/quorvane-wine.png"
+  fi
   wine taskkill /im quorvane.exe >/dev/null 2>&1 || true
   for _ in $(seq 50); do kill -0 "$shot" 2>/dev/null || break; sleep 0.2; done
   kill "$shot" 2>/dev/null || true
