@@ -90,16 +90,14 @@ void SleepingExchange(TKV_RS& link) {
   platform::SerialPort& port = *link.PortHandle;
   port.Purge(true, true);
   size_t count = link.FrameBuffer[0] == 0 ? 256 : link.FrameBuffer[0];
-  if (port.Write(link.FrameBuffer.data(), count))
-    throw Exception("write failed");
+  if (port.Write(link.FrameBuffer.data(), count)) throw Exception("write failed");
   uint8_t reply[256];
   std::error_code ec;
   // A generous deadline: on a busy machine the simulator's thread may wait long for a core, and
   // the benchmark measures waits, not time-outs.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   while (port.Read(reply, 1, ec) == 0) {
-    if (std::chrono::steady_clock::now() > deadline)
-      throw Exception("no reply");
+    if (std::chrono::steady_clock::now() > deadline) throw Exception("no reply");
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   size_t n = reply[0];
@@ -107,8 +105,7 @@ void SleepingExchange(TKV_RS& link) {
   deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   while (got < n) {
     got += port.Read(reply + got, 1, ec);
-    if (std::chrono::steady_clock::now() > deadline)
-      throw Exception("byte time-out");
+    if (std::chrono::steady_clock::now() > deadline) throw Exception("byte time-out");
   }
 }
 
@@ -117,18 +114,15 @@ void SleepingExchange(TKV_RS& link) {
 void BareExchange(TKV_RS& link) {
   platform::SerialPort& port = *link.PortHandle;
   size_t count = link.FrameBuffer[0] == 0 ? 256 : link.FrameBuffer[0];
-  if (port.Write(link.FrameBuffer.data(), count))
-    throw Exception("write failed");
+  if (port.Write(link.FrameBuffer.data(), count)) throw Exception("write failed");
   uint8_t reply[256];
   std::error_code ec;
   size_t got = 0;
   size_t n = 1;
   while (got < n) {
-    if (port.WaitReadable(1000) != platform::WaitResult::kReadable)
-      throw Exception("no reply");
+    if (port.WaitReadable(1000) != platform::WaitResult::kReadable) throw Exception("no reply");
     got += port.Read(reply + got, sizeof reply - got, ec);
-    if (got > 0)
-      n = reply[0];
+    if (got > 0) n = reply[0];
   }
 }
 

@@ -104,8 +104,7 @@ std::vector<uint8_t> FrameOf(const qv::sim::RequestRecord& r) {
 // wall time in seconds, or a negative value when a reply did not come.
 double BareReplay(const std::string& path, const std::vector<std::vector<uint8_t>>& frames) {
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0)
-    return -1;
+  if (fd < 0) return -1;
   termios tio{};
   tcgetattr(fd, &tio);
   cfmakeraw(&tio);
@@ -114,8 +113,7 @@ double BareReplay(const std::string& path, const std::vector<std::vector<uint8_t
   uint8_t reply[256];
   auto t0 = std::chrono::steady_clock::now();
   for (const auto& frame : frames) {
-    if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size()))
-      break;
+    if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) break;
     size_t got = 0, want = 1;
     while (got < want) {
       pollfd p{fd, POLLIN, 0};
@@ -124,10 +122,8 @@ double BareReplay(const std::string& path, const std::vector<std::vector<uint8_t
         return -1;
       }
       ssize_t n = ::read(fd, reply + got, want - got);
-      if (n > 0)
-        got += static_cast<size_t>(n);
-      if (got >= 1)
-        want = reply[0];
+      if (n > 0) got += static_cast<size_t>(n);
+      if (got >= 1) want = reply[0];
     }
   }
   auto t1 = std::chrono::steady_clock::now();
@@ -169,8 +165,7 @@ int main() {
   std::vector<std::vector<uint8_t>> frames;  // written on the device thread while recording
   qv::sim::PtyDevice::Options options;
   options.on_request = [&](const qv::sim::RequestRecord& r, const qv::sim::WireReply& reply) {
-    if (!recording)
-      return;
+    if (!recording) return;
     wire_bytes += r.payload.size() + 6 + reply.bytes.size();
     device_ms += static_cast<uint64_t>(reply.delay_ms);
     requests++;

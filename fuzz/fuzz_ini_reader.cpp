@@ -23,8 +23,7 @@ std::string TempPath() {
 
 void CheckIntegerText(std::string_view text) {
   auto value = qv::ParseIniInteger(text);
-  if (!value)
-    return;
+  if (!value) return;
   QV_FUZZ_CHECK(qv::ParseIniInteger(std::to_string(*value)) == value);
 }
 

@@ -38,8 +38,7 @@ class FuzzedDevice final : public qv::platform::fake::FakePeer {
  public:
   explicit FuzzedDevice(Input& input) : input_(input) {}
   void OnHostWrite(const uint8_t*, size_t, int64_t now, FakeLine& line) override {
-    if (input_.Empty())
-      return;
+    if (input_.Empty()) return;
     uint8_t control = input_.Byte();
     line.failed = (control & 0x80) != 0 && (control & 0x40) != 0;
     int pieces = 1 + (control & 3);

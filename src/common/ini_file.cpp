@@ -26,8 +26,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
+  if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (std::tolower(static_cast<unsigned char>(a[i])) !=
         std::tolower(static_cast<unsigned char>(b[i])))
@@ -39,8 +38,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 // The section name of a header line "[Name]", or nothing when the line is no header.
 std::optional<std::string_view> SectionOf(std::string_view line) {
   line = Trim(line);
-  if (line.empty() || line.front() != '[')
-    return std::nullopt;
+  if (line.empty() || line.front() != '[') return std::nullopt;
   size_t close = line.find(']');
   std::string_view name =
       line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1);
@@ -50,8 +48,7 @@ std::optional<std::string_view> SectionOf(std::string_view line) {
 // The key and value of a line "Key=Value", or nothing when the line has no "=".
 std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string_view line) {
   size_t eq = line.find('=');
-  if (eq == std::string_view::npos)
-    return std::nullopt;
+  if (eq == std::string_view::npos) return std::nullopt;
   return std::make_pair(Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
 }
 
@@ -73,12 +70,10 @@ std::optional<SectionSpan> FindSection(const std::vector<std::string>& lines,
                                        std::string_view section) {
   for (size_t i = 0; i < lines.size(); ++i) {
     auto name = SectionOf(lines[i]);
-    if (!name || !EqualNoCase(*name, section))
-      continue;
+    if (!name || !EqualNoCase(*name, section)) continue;
     SectionSpan span{i, i};
     for (size_t j = i + 1; j < lines.size() && !SectionOf(lines[j]); ++j) {
-      if (!Trim(lines[j]).empty())
-        span.last_used = j;
+      if (!Trim(lines[j]).empty()) span.last_used = j;
     }
     return span;
   }
@@ -89,8 +84,7 @@ std::optional<size_t> FindKeyLine(const std::vector<std::string>& lines, const S
                                   std::string_view key) {
   for (size_t j = span.header + 1; j <= span.last_used; ++j) {
     auto entry = EntryOf(lines[j]);
-    if (entry && EqualNoCase(entry->first, key))
-      return j;
+    if (entry && EqualNoCase(entry->first, key)) return j;
   }
   return std::nullopt;
 }
@@ -112,8 +106,7 @@ std::optional<int32_t> ParseIniInteger(std::string_view text) {
     base = 16;
     text.remove_prefix(1);
   }
-  if (text.empty())
-    return std::nullopt;
+  if (text.empty()) return std::nullopt;
   uint64_t value = 0;
   for (char c : text) {
     int digit;
@@ -127,8 +120,7 @@ std::optional<int32_t> ParseIniInteger(std::string_view text) {
       return std::nullopt;
     }
     value = value * base + digit;
-    if (value > 0xFFFFFFFFull)
-      return std::nullopt;
+    if (value > 0xFFFFFFFFull) return std::nullopt;
   }
   if (base == 16) {
     // Hexadecimal text gives the 32-bit pattern, as the platform's conversion does: 0xFFFFFFFF is
@@ -138,12 +130,10 @@ std::optional<int32_t> ParseIniInteger(std::string_view text) {
     return negative ? static_cast<int32_t>(0u - pattern) : v;
   }
   if (negative) {
-    if (value > 0x80000000ull)
-      return std::nullopt;
+    if (value > 0x80000000ull) return std::nullopt;
     return static_cast<int32_t>(-static_cast<int64_t>(value));
   }
-  if (value > 0x7FFFFFFFull)
-    return std::nullopt;
+  if (value > 0x7FFFFFFFull) return std::nullopt;
   return static_cast<int32_t>(value);
 }
 
@@ -152,11 +142,9 @@ std::vector<std::string> TIniFile::SplitLines(std::string_view text) {
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
-    if (end == std::string_view::npos)
-      end = text.size();
+    if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lines.emplace_back(line);
     start = end + 1;
   }
@@ -165,11 +153,9 @@ std::vector<std::string> TIniFile::SplitLines(std::string_view text) {
 
 TIniFile::TIniFile(std::filesystem::path path) : path_(std::move(path)) {
   std::error_code ec;
-  if (!std::filesystem::exists(path_, ec))
-    return;
+  if (!std::filesystem::exists(path_, ec)) return;
   std::ifstream in(path_, std::ios::binary);
-  if (!in)
-    throw Exception("Cannot open file \"" + Utf8(path_) + "\"");
+  if (!in) throw Exception("Cannot open file \"" + Utf8(path_) + "\"");
   std::ostringstream text;
   text << in.rdbuf();
   lines_ = SplitLines(text.str());
@@ -177,11 +163,9 @@ TIniFile::TIniFile(std::filesystem::path path) : path_(std::move(path)) {
 
 std::optional<std::string> TIniFile::Find(std::string_view section, std::string_view key) const {
   auto span = FindSection(lines_, section);
-  if (!span)
-    return std::nullopt;
+  if (!span) return std::nullopt;
   auto line = FindKeyLine(lines_, *span, key);
-  if (!line)
-    return std::nullopt;
+  if (!line) return std::nullopt;
   return std::string(Unquoted(EntryOf(lines_[*line])->second));
 }
 
@@ -194,8 +178,7 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
 int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key,
                               int32_t default_value) const {
   auto value = Find(section, key);
-  if (!value)
-    return default_value;
+  if (!value) return default_value;
   return ParseIniInteger(*value).value_or(default_value);
 }
 
@@ -206,11 +189,9 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 std::vector<std::string> TIniFile::ReadSectionKeys(std::string_view section) const {
   std::vector<std::string> keys;
   auto span = FindSection(lines_, section);
-  if (!span)
-    return keys;
+  if (!span) return keys;
   for (size_t j = span->header + 1; j <= span->last_used; ++j) {
-    if (auto entry = EntryOf(lines_[j]))
-      keys.emplace_back(entry->first);
+    if (auto entry = EntryOf(lines_[j])) keys.emplace_back(entry->first);
   }
   return keys;
 }
@@ -259,14 +240,11 @@ void TIniFile::Flush() const {
   std::error_code ec;
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (out)
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
-    if (!out)
-      ec = std::make_error_code(std::errc::io_error);
+    if (!out) ec = std::make_error_code(std::errc::io_error);
   }
-  if (!ec)
-    std::filesystem::rename(temp, path_, ec);
+  if (!ec) std::filesystem::rename(temp, path_, ec);
   if (ec) {
     std::filesystem::remove(temp, ec);
     throw Exception("Unable to write to " + Utf8(path_), ec);

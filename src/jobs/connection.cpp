@@ -14,12 +14,10 @@ std::optional<device::Identity> WaitForDevice(TKV_RS& link, JobUI& ui, ProgressD
       return device::Identify(link);
     } catch (const Exception& e) {
       // The device is not there yet: no message, try again after the pause.
-      if (last_failure)
-        *last_failure = e.what();
+      if (last_failure) *last_failure = e.what();
     }
     ui.ProcessMessages();
-    if (progress.Cancelled())
-      return std::nullopt;
+    if (progress.Cancelled()) return std::nullopt;
     link.SetActive(true);
     clock.SleepMs(kConnectPauseMs);
   }

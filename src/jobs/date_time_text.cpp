@@ -18,8 +18,7 @@ std::string DateTimeText(const LocalDateTime& value) {
 std::string SettingsFileName(const LocalDateTime& value) {
   std::string name = DateTimeText(value);
   for (char& c : name) {
-    if (c == '.' || c == ':' || c == ' ')
-      c = '_';
+    if (c == '.' || c == ':' || c == ' ') c = '_';
   }
   return name + ".prmz";
 }
@@ -29,8 +28,7 @@ LocalDateTime LocalNow() {
   // Everything runs on the one user-interface thread, so the shared result of localtime is safe.
   const std::tm* tm = std::localtime(&now);
   LocalDateTime out;
-  if (!tm)
-    return out;
+  if (!tm) return out;
   out.year = tm->tm_year + 1900;
   out.month = tm->tm_mon + 1;
   out.day = tm->tm_mday;

@@ -6,8 +6,7 @@
 namespace qv {
 
 FirmwareImage ParseFirmwareImage(std::vector<uint8_t> bytes) {
-  if (bytes.size() < FirmwareImage::kTrailerBytes)
-    throw InputRefused(texts::kFirmwareFileDamaged);
+  if (bytes.size() < FirmwareImage::kTrailerBytes) throw InputRefused(texts::kFirmwareFileDamaged);
   FirmwareImage image;
   const uint8_t* t = bytes.data() + bytes.size() - FirmwareImage::kTrailerBytes;
   image.McuType = t[0];

@@ -44,14 +44,12 @@ std::optional<std::string> ProgramWithRetries(TKV_RS& link, platform::Clock& clo
   for (int attempt = 1; attempt <= kProgramAttempts; ++attempt) {
     try {
       const char* text = PageStatusFailure(device::ProgramPage(link, address));
-      if (!text)
-        return std::nullopt;
+      if (!text) return std::nullopt;
       failure = text;
     } catch (const Exception& e) {
       failure = e.what();
     }
-    if (attempt < kProgramAttempts)
-      clock.SleepMs(kProgramRetryPauseMs);
+    if (attempt < kProgramAttempts) clock.SleepMs(kProgramRetryPauseMs);
   }
   return failure;
 }
@@ -76,8 +74,7 @@ JobOutcome SendImage(JobContext& ctx, ProgressDialog& progress, const FirmwareIm
   size_t pages = image.PageCount();
   for (size_t p = 0; p < pages; ++p) {
     // A Cancel click that came before the button was hidden stops the upload here.
-    if (progress.Cancelled())
-      return JobOutcome::kCancelled;
+    if (progress.Cancelled()) return JobOutcome::kCancelled;
     try {
       SendPageChunks(ctx.link, image.Page(p));
     } catch (const Exception& e) {
@@ -103,10 +100,8 @@ JobOutcome SendImage(JobContext& ctx, ProgressDialog& progress, const FirmwareIm
 }  // namespace
 
 const char* PageStatusFailure(const device::PageStatus& status) {
-  if (status.flags & 0x01)
-    return texts::kLowSupply;
-  if (status.flags & 0x02)
-    return texts::kEraseFailed;
+  if (status.flags & 0x01) return texts::kLowSupply;
+  if (status.flags & 0x02) return texts::kEraseFailed;
   switch (status.code) {
     case 1:
       return texts::kAddressError1;
@@ -124,20 +119,16 @@ const char* PageStatusFailure(const device::PageStatus& status) {
 JobResult UploadFirmware(JobContext& ctx) {
   JobResult result;
   auto hold = ctx.guard.TryStart();
-  if (!hold)
-    return {JobOutcome::kBusy, {}};
-  if (!ctx.FindDevicePort())
-    return {JobOutcome::kNotFound, {}};
+  if (!hold) return {JobOutcome::kBusy, {}};
+  if (!ctx.FindDevicePort()) return {JobOutcome::kNotFound, {}};
   auto path = ctx.ui.ChooseFirmwareFile();
-  if (!path)
-    return {JobOutcome::kCancelled, {}};
+  if (!path) return {JobOutcome::kCancelled, {}};
 
   JobSession session(ctx.link);
   FirmwareImage image;  // declared after the session: released before the dialog goes
   ProgressDialog& progress = session.ShowProgress(ctx.ui);
   auto device = WaitForDevice(ctx.link, ctx.ui, progress, ctx.clock, &result.connect_failure);
-  if (!device)
-    return {JobOutcome::kCancelled, result.connect_failure};
+  if (!device) return {JobOutcome::kCancelled, result.connect_failure};
 
   progress.SetLabel("");
   ctx.ui.ProcessMessages();

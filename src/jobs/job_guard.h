@@ -18,8 +18,7 @@ class JobGuard {
     Hold& operator=(const Hold&) = delete;
     Hold& operator=(Hold&&) = delete;
     ~Hold() {
-      if (guard_)
-        guard_->SetBusy(false);
+      if (guard_) guard_->SetBusy(false);
     }
 
    private:
@@ -34,8 +33,7 @@ class JobGuard {
 
   // Starts a job: nothing when one is running already, and then the caller must not go on.
   [[nodiscard]] std::optional<Hold> TryStart() {
-    if (busy_)
-      return std::nullopt;
+    if (busy_) return std::nullopt;
     SetBusy(true);
     return Hold(*this);
   }
@@ -43,8 +41,7 @@ class JobGuard {
  private:
   void SetBusy(bool busy) {
     busy_ = busy;
-    if (listener_)
-      listener_(busy);
+    if (listener_) listener_(busy);
   }
 
   bool busy_ = false;

@@ -29,8 +29,7 @@ void StartStage(ProgressDialog& progress, JobUI& ui, const std::string& label,
   progress.SetLabel(label);
   progress.SetGauge(0);
   progress.ShowGauge(true);
-  if (process_messages)
-    ui.ProcessMessages();
+  if (process_messages) ui.ProcessMessages();
 }
 
 }  // namespace qv

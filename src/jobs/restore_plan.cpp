@@ -19,8 +19,7 @@ namespace {
 std::vector<AreaWrite> PlanRestoreAreas(const std::vector<uint8_t>& image,
                                         const std::vector<uint8_t>& device_table) {
   uint8_t device_count = device_table.empty() ? 0 : device_table[0];
-  if (device_count > kMaxDeviceAreas)
-    throw InputRefused(texts::kDeviceFatTooLong);
+  if (device_count > kMaxDeviceAreas) throw InputRefused(texts::kDeviceFatTooLong);
   size_t n_areas = std::min<size_t>(image.empty() ? 0 : image[0], device_count);
 
   std::vector<AreaWrite> plan;
@@ -28,8 +27,7 @@ std::vector<AreaWrite> PlanRestoreAreas(const std::vector<uint8_t>& image,
   for (size_t i = 1; i <= n_areas; ++i) {
     auto file = ReadAreaEntry(image.data(), image.size(), i);
     auto device = ReadAreaEntry(device_table.data(), device_table.size(), i);
-    if (!file || !device)
-      RefuseArea(texts::kAreaOutsideFile, i, texts::kAreaOutsideEnd);
+    if (!file || !device) RefuseArea(texts::kAreaOutsideFile, i, texts::kAreaOutsideEnd);
     if (file->Length < kAreaTailBytes || device->Length < kAreaTailBytes) {
       RefuseArea(texts::kAreaTooShort, i, texts::kAreaTooShortEnd);
     }

@@ -33,10 +33,8 @@ void ReadSettingsImage(TKV_RS& link, ProgressDialog& progress, std::vector<uint8
 JobResult BackupSettings(JobContext& ctx, const std::optional<std::filesystem::path>& output) {
   JobResult result;
   auto hold = ctx.guard.TryStart();
-  if (!hold)
-    return {JobOutcome::kBusy, {}};
-  if (!ctx.FindDevicePort())
-    return {JobOutcome::kNotFound, {}};
+  if (!hold) return {JobOutcome::kBusy, {}};
+  if (!ctx.FindDevicePort()) return {JobOutcome::kNotFound, {}};
 
   JobSession session(ctx.link);
   std::vector<uint8_t> image;  // declared after the session: released before the dialog goes
@@ -44,8 +42,7 @@ JobResult BackupSettings(JobContext& ctx, const std::optional<std::filesystem::p
   ProgressDialog& progress = session.ShowProgress(ctx.ui);
   ctx.ui.ProcessMessages();
   auto device = WaitForDevice(ctx.link, ctx.ui, progress, ctx.clock, &result.connect_failure);
-  if (!device)
-    return {JobOutcome::kCancelled, result.connect_failure};
+  if (!device) return {JobOutcome::kCancelled, result.connect_failure};
   ctx.fields.SettingsVersion = device->version;
 
   StartStage(progress, ctx.ui, texts::kReadingSettings, /*process_messages=*/true);

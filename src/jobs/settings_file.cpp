@@ -36,8 +36,7 @@ SettingsFile DecodeSettingsFile(const std::vector<uint8_t>& file) {
 
 std::optional<AreaEntry> ReadAreaEntry(const uint8_t* table, size_t size, size_t i) {
   size_t at = 4 * i;
-  if (at + 4 > size)
-    return std::nullopt;
+  if (at + 4 > size) return std::nullopt;
   AreaEntry e;
   e.Start = static_cast<uint16_t>(table[at] | table[at + 1] << 8);
   e.Length = static_cast<uint16_t>(table[at + 2] | table[at + 3] << 8);

@@ -117,12 +117,9 @@ void WriteAreas(JobContext& ctx, ProgressDialog& progress, const std::vector<Are
 JobResult RestoreSettings(JobContext& ctx) {
   JobResult result;
   auto hold = ctx.guard.TryStart();
-  if (!hold)
-    return {JobOutcome::kBusy, {}};
-  if (ctx.ui.AskYesNo(texts::kReplugPrompt) != Messages::kYes)
-    return {JobOutcome::kCancelled, {}};
-  if (!ctx.FindDevicePort())
-    return {JobOutcome::kNotFound, {}};
+  if (!hold) return {JobOutcome::kBusy, {}};
+  if (ctx.ui.AskYesNo(texts::kReplugPrompt) != Messages::kYes) return {JobOutcome::kCancelled, {}};
+  if (!ctx.FindDevicePort()) return {JobOutcome::kNotFound, {}};
 
   JobSession session(ctx.link);
   // The working buffers, declared after the session: released before the dialog goes.
@@ -131,20 +128,15 @@ JobResult RestoreSettings(JobContext& ctx) {
   std::vector<AreaWrite> plan;
   ProgressDialog& progress = session.ShowProgress(ctx.ui);
   auto device = WaitForDevice(ctx.link, ctx.ui, progress, ctx.clock, &result.connect_failure);
-  if (!device)
-    return {JobOutcome::kCancelled, result.connect_failure};
+  if (!device) return {JobOutcome::kCancelled, result.connect_failure};
   ctx.fields.DeviceVersion = device->version;
 
   auto path = ctx.ui.ChooseSettingsFile();
-  if (!path)
-    return {JobOutcome::kCancelled, result.connect_failure};
+  if (!path) return {JobOutcome::kCancelled, result.connect_failure};
   StepEnd end = LoadSettingsFile(ctx, *path, file);
-  if (!end)
-    end = LoadDeviceTable(ctx, progress, device_table);
-  if (!end)
-    end = PlanAreas(ctx, file, device_table, plan);
-  if (end)
-    return {*end, result.connect_failure};
+  if (!end) end = LoadDeviceTable(ctx, progress, device_table);
+  if (!end) end = PlanAreas(ctx, file, device_table, plan);
+  if (end) return {*end, result.connect_failure};
 
   WriteAreas(ctx, progress, plan, file.image);
   ctx.ui.ShowInfo(texts::kSettingsWritten);

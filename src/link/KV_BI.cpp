@@ -7,16 +7,20 @@ namespace qv {
 bool TKVBaseInterface::CheckReply() {
   unsigned n = FrameBuffer[kRxBase];
   uint8_t sum = 0;
-  for (unsigned i = 0; i < n; ++i) sum = static_cast<uint8_t>(sum + FrameBuffer[kRxBase + i]);
+  for (unsigned i = 0; i < n; ++i)
+    sum = static_cast<uint8_t>(sum + FrameBuffer[kRxBase + i]);
   return sum == 0;
 }
 
-void TKVBaseInterface::ClearFrame() { TxLength = 1; }
+void TKVBaseInterface::ClearFrame() {
+  TxLength = 1;
+}
 
 void TKVBaseInterface::SealFrame() {
   FrameBuffer[0] = static_cast<uint8_t>((TxLength + 1) % 256);
   uint8_t sum = 0;
-  for (int i = 0; i < TxLength; ++i) sum = static_cast<uint8_t>(sum + FrameBuffer[i]);
+  for (int i = 0; i < TxLength; ++i)
+    sum = static_cast<uint8_t>(sum + FrameBuffer[i]);
   FrameBuffer[TxLength] = static_cast<uint8_t>(256 - sum);
 }
 
@@ -36,7 +40,8 @@ void TKVBaseInterface::PutWord(uint16_t value) {
 }
 
 void TKVBaseInterface::PutDWord(uint32_t value) {
-  for (int i = 0; i < 4; ++i) PutByte(static_cast<uint8_t>(value >> (8 * i)));
+  for (int i = 0; i < 4; ++i)
+    PutByte(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 uint8_t TKVBaseInterface::GetByte() {

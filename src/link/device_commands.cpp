@@ -27,7 +27,8 @@ void PageChunk(TKV_RS& link, uint8_t index, const uint8_t* data) {
   link.ReplyTimeout = timeout::kPageChunk;
   link.StartRequest(kAddress, kPageChunk);
   link.PutByte(index);
-  for (size_t i = 0; i < kChunkBytes; ++i) link.PutByte(data[i]);
+  for (size_t i = 0; i < kChunkBytes; ++i)
+    link.PutByte(data[i]);
   link.Transact();
 }
 
@@ -49,7 +50,8 @@ void ReadBlock(TKV_RS& link, uint16_t block, uint8_t* out, size_t count, uint16_
   link.PutWord(block);
   link.Transact();
   RequirePayload(link, count);
-  for (size_t i = 0; i < count; ++i) out[i] = link.GetByte();
+  for (size_t i = 0; i < count; ++i)
+    out[i] = link.GetByte();
 }
 
 void BeginArea(TKV_RS& link, uint16_t start, uint16_t length, uint16_t reply_timeout) {
@@ -66,7 +68,8 @@ void WriteChunk(TKV_RS& link, uint16_t index, const uint8_t* data, uint16_t coun
   link.StartRequest(kAddress, kWriteChunk);
   link.PutWord(index);
   link.PutWord(count);
-  for (uint16_t i = 0; i < count; ++i) link.PutByte(data[i]);
+  for (uint16_t i = 0; i < count; ++i)
+    link.PutByte(data[i]);
   link.Transact();
 }
 

@@ -7,7 +7,9 @@
 namespace qv::platform {
 namespace {
 
-bool InRange(int n) { return n >= 1 && n <= SerialPlatform::kMaxPort; }
+bool InRange(int n) {
+  return n >= 1 && n <= SerialPlatform::kMaxPort;
+}
 
 // "COMn" with n 1..32 (letters in any case), else 0.
 int PortNumberOfKey(const std::string& key) {
@@ -25,7 +27,8 @@ int PortNumberOfKey(const std::string& key) {
 
 PortTable PortTable::WindowsDefault() {
   PortTable table;
-  for (int n = 1; n <= SerialPlatform::kMaxPort; ++n) table.paths_[n] = "\\\\?\\COM" + std::to_string(n);
+  for (int n = 1; n <= SerialPlatform::kMaxPort; ++n)
+    table.paths_[n] = "\\\\?\\COM" + std::to_string(n);
   return table;
 }
 
@@ -92,6 +95,8 @@ std::unique_ptr<SerialPort> TableSerialPlatform::Open(int n, std::error_code& ec
   return OpenSerialDevice(path, ec);
 }
 
-std::string TableSerialPlatform::DevicePath(int n) const { return table_.Path(n); }
+std::string TableSerialPlatform::DevicePath(int n) const {
+  return table_.Path(n);
+}
 
 }  // namespace qv::platform

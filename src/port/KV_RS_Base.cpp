@@ -24,7 +24,9 @@ TKV_RS_Base::TKV_RS_Base(platform::SerialPlatform& platform, Messages& messages)
   }
 }
 
-TKV_RS_Base::~TKV_RS_Base() { ClosePort(); }
+TKV_RS_Base::~TKV_RS_Base() {
+  ClosePort();
+}
 
 bool TKV_RS_Base::ScanPorts() {
   PortHandle.reset();
@@ -126,7 +128,9 @@ void TKV_RS_Base::LoadSettings(TIniFile& ini) {
   OpenPort(ini.ReadInteger(SectionName, "Port", PortNumber));
 }
 
-void TKV_RS_Base::SaveSettings(TIniFile& ini) { ini.WriteInteger(SectionName, "Port", PortNumber); }
+void TKV_RS_Base::SaveSettings(TIniFile& ini) {
+  ini.WriteInteger(SectionName, "Port", PortNumber);
+}
 
 void TKV_RS_Base::SelectPort() {
   ClosePort();

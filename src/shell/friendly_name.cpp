@@ -22,12 +22,10 @@ int PortTextToInt(std::string_view text) {
     negative = digits.front() == '-';
     digits.remove_prefix(1);
   }
-  if (digits.empty())
-    throw Exception("'" + std::string(text) + "' is not a valid integer value");
+  if (digits.empty()) throw Exception("'" + std::string(text) + "' is not a valid integer value");
   int value = 0;
   for (char c : digits) {
-    if (!IsDigit(c))
-      throw Exception("'" + std::string(text) + "' is not a valid integer value");
+    if (!IsDigit(c)) throw Exception("'" + std::string(text) + "' is not a valid integer value");
     value = value * 10 + (c - '0');
   }
   return negative ? -value : value;
@@ -36,11 +34,9 @@ int PortTextToInt(std::string_view text) {
 }  // namespace
 
 std::optional<int> PortOfFriendlyName(std::string_view name) {
-  if (name.find(kVendorMarker) == std::string_view::npos)
-    return std::nullopt;
+  if (name.find(kVendorMarker) == std::string_view::npos) return std::nullopt;
   size_t marker = name.find(kPortMarker);
-  if (marker == std::string_view::npos)
-    return std::nullopt;
+  if (marker == std::string_view::npos) return std::nullopt;
   std::string_view rest = name.substr(marker + kPortMarker.size());
   // The first character whatever it is, the second only when it is a digit; never a third.
   size_t length = rest.empty() ? 0 : (rest.size() >= 2 && IsDigit(rest[1]) ? 2 : 1);

@@ -40,8 +40,7 @@ bool TMainForm::Run(const std::function<void()>& handler) {
 void TMainForm::EnterProgramFolder() {
   std::error_code ec;
   std::filesystem::current_path(deps_.executable.parent_path(), ec);
-  if (ec)
-    throw InOutError(ec);
+  if (ec) throw InOutError(ec);
 }
 
 TKV_RS& TMainForm::Link() {
@@ -74,8 +73,7 @@ void TMainForm::FormClose() {
   EnterProgramFolder();
   TMIniFile ini(deps_.executable);
   // Only a start-up that stopped before the link was made leaves no port number to keep.
-  if (device_link_)
-    device_link_->SaveSettings(ini);
+  if (device_link_) device_link_->SaveSettings(ini);
   ini.WriteBool(kCommonSection, kAutoKey, AutoDetect);
   ini.WriteWindowPlacement(kWindowSection, deps_.view);
 }
@@ -86,8 +84,7 @@ void TMainForm::cbAutoClick(bool checked) {
 }
 
 void TMainForm::bRS232Click() {
-  if (guard_.Busy())
-    return;
+  if (guard_.Busy()) return;
   TKV_RS& link = Link();
   link.SelectPort();
   link.SetActive(false);
@@ -102,8 +99,7 @@ bool TMainForm::FindDevicePort() {
 }
 
 void TMainForm::RunJob(const std::function<JobResult(JobContext&)>& job) {
-  if (guard_.Busy())
-    return;
+  if (guard_.Busy()) return;
   JobContext ctx{Link(), *this, deps_.clock, [this] { return FindDevicePort(); }, Fields, guard_};
   job(ctx);
 }

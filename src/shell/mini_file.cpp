@@ -17,16 +17,13 @@ std::error_code LastError() {
 // Creates the file holding exactly one blank and one line end when nothing exists at the path.
 const std::filesystem::path& CreateIfMissing(const std::filesystem::path& path) {
   std::error_code ec;
-  if (std::filesystem::exists(path, ec))
-    return path;
+  if (std::filesystem::exists(path, ec)) return path;
   errno = 0;
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file)
-    throw InOutError(LastError());
+  if (!file) throw InOutError(LastError());
   file.write(" \r\n", 3);
   file.close();
-  if (!file)
-    throw InOutError(LastError());
+  if (!file) throw InOutError(LastError());
   return path;
 }
 
@@ -42,22 +39,16 @@ TMIniFile::TMIniFile(const std::filesystem::path& executable)
 
 void TMIniFile::ReadWindowPlacement(const std::string& section, TFormPlacement& form) {
   form.SetWindowState(ReadInteger(section, "State", form.WindowState()));
-  if (form.WindowState() == static_cast<int>(TWindowState::wsMaximized))
-    return;
+  if (form.WindowState() == static_cast<int>(TWindowState::wsMaximized)) return;
   form.SetLeft(ReadInteger(section, "Left", form.Left()));
-  if (form.Left() < 0)
-    form.SetLeft(0);
+  if (form.Left() < 0) form.SetLeft(0);
   form.SetTop(ReadInteger(section, "Top", form.Top()));
-  if (form.Top() < 0)
-    form.SetTop(0);
-  if (!form.Sizeable())
-    return;
+  if (form.Top() < 0) form.SetTop(0);
+  if (!form.Sizeable()) return;
   form.SetWidth(ReadInteger(section, "Width", form.Width()));
-  if (form.Width() < 0)
-    form.SetWidth(100);
+  if (form.Width() < 0) form.SetWidth(100);
   form.SetHeight(ReadInteger(section, "Height", form.Height()));
-  if (form.Height() < 0)
-    form.SetHeight(100);
+  if (form.Height() < 0) form.SetHeight(100);
 }
 
 void TMIniFile::WriteWindowPlacement(const std::string& section, const TFormPlacement& form) {

@@ -28,13 +28,11 @@ void TProgressForm::ShowCancel(bool visible) {
 }
 
 void TProgressForm::BitBtn1Click() {
-  if (cancel_visible_)
-    cancelled_ = true;
+  if (cancel_visible_) cancelled_ = true;
 }
 
 void TProgressForm::EscapePressed() {
-  if (cancel_visible_)
-    BitBtn1Click();
+  if (cancel_visible_) BitBtn1Click();
 }
 
 }  // namespace qv

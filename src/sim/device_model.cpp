@@ -73,13 +73,11 @@ RequestRecord& DeviceModel::Receive(const uint8_t* frame, size_t size) {
   RequestRecord& r = log_.emplace_back();
   r.number = ++request_count_;
   r.frame.assign(frame, frame + size);
-  if (size == 0)
-    return r;
+  if (size == 0) return r;
   // The frame's own length byte decides where it ends; 0 stands for 256.
   size_t announced = frame[0] == 0 ? 256 : frame[0];
   r.checksum_ok = size == announced && size >= 2 && ChecksumOk(frame, size);
-  if (size > 1)
-    r.address = frame[1];
+  if (size > 1) r.address = frame[1];
   if (size >= kMinFrame) {
     r.command = frame[4];
     r.payload.assign(frame + kHeaderBytes, frame + size - 1);
@@ -95,8 +93,7 @@ bool DeviceModel::Handle(const uint8_t* frame, size_t size, std::vector<uint8_t>
 bool DeviceModel::Execute(RequestRecord& r, std::vector<uint8_t>& reply) {
   // A damaged frame, or one for another device, is not ours to answer; a frame too short to
   // hold a command has command byte 0, which no request uses.
-  if (!r.checksum_ok || r.address != kAddress)
-    return false;
+  if (!r.checksum_ok || r.address != kAddress) return false;
   bool ok = false;
   switch (r.command) {
     case device::kIdentify:
@@ -153,8 +150,7 @@ bool DeviceModel::Identify(const RequestRecord& r, std::vector<uint8_t>& reply) 
 }
 
 bool DeviceModel::PageChunk(const RequestRecord& r, std::vector<uint8_t>& reply) {
-  if (r.payload.size() != 1 + kChunkBytes || r.payload[0] >= kChunksPerPage)
-    return false;
+  if (r.payload.size() != 1 + kChunkBytes || r.payload[0] >= kChunksPerPage) return false;
   size_t index = r.payload[0];
   std::copy(r.payload.begin() + 1, r.payload.end(), page_buffer.begin() + index * kChunkBytes);
   chunks_received |= 1u << index;
@@ -163,8 +159,7 @@ bool DeviceModel::PageChunk(const RequestRecord& r, std::vector<uint8_t>& reply)
 }
 
 bool DeviceModel::ProgramPage(const RequestRecord& r, std::vector<uint8_t>& reply) {
-  if (r.payload.size() != 4)
-    return false;
+  if (r.payload.size() != 4) return false;
   ProgramStatus status;
   if (!program_statuses.empty()) {
     status = program_statuses.front();
@@ -184,22 +179,18 @@ bool DeviceModel::ProgramPage(const RequestRecord& r, std::vector<uint8_t>& repl
 }
 
 bool DeviceModel::ReadBlock(const RequestRecord& r, std::vector<uint8_t>& reply) {
-  if (r.payload.size() != 2)
-    return false;
+  if (r.payload.size() != 2) return false;
   uint16_t block = Word(r.payload, 0);
-  if (block >= kBlocks)
-    return false;
+  if (block >= kBlocks) return false;
   BuildReply(r.command, settings.data() + block * kBlockBytes, kBlockBytes, reply);
   return true;
 }
 
 bool DeviceModel::BeginArea(const RequestRecord& r, std::vector<uint8_t>& reply) {
-  if (r.payload.size() != 4)
-    return false;
+  if (r.payload.size() != 4) return false;
   uint16_t start = Word(r.payload, 0);
   uint16_t length = Word(r.payload, 2);
-  if (!InSettings(start, length))
-    return false;
+  if (!InSettings(start, length)) return false;
   // Bytes of the area that no chunk carries keep the values they have in memory now.
   std::copy(settings.begin() + start, settings.end(), write_buffer.begin());
   BuildReply(r.command, nullptr, 0, reply);
@@ -207,31 +198,25 @@ bool DeviceModel::BeginArea(const RequestRecord& r, std::vector<uint8_t>& reply)
 }
 
 bool DeviceModel::WriteChunk(const RequestRecord& r, std::vector<uint8_t>& reply) {
-  if (r.payload.size() < 4)
-    return false;
+  if (r.payload.size() < 4) return false;
   uint16_t index = Word(r.payload, 0);
   uint16_t count = Word(r.payload, 2);
-  if (count < 1 || count > kChunkBytes || r.payload.size() != 4u + count)
-    return false;
+  if (count < 1 || count > kChunkBytes || r.payload.size() != 4u + count) return false;
   uint32_t at = uint32_t{index} * kChunkBytes;
-  if (!InSettings(at, count))
-    return false;
+  if (!InSettings(at, count)) return false;
   std::copy(r.payload.begin() + 4, r.payload.end(), write_buffer.begin() + at);
   BuildReply(r.command, nullptr, 0, reply);
   return true;
 }
 
 bool DeviceModel::StoreArea(const RequestRecord& r, std::vector<uint8_t>& reply) {
-  if (r.payload.size() != 4)
-    return false;
+  if (r.payload.size() != 4) return false;
   uint16_t start = Word(r.payload, 0);
   uint16_t length = Word(r.payload, 2);
-  if (!InSettings(start, length))
-    return false;
+  if (!InSettings(start, length)) return false;
   std::copy(write_buffer.begin(), write_buffer.begin() + length, settings.begin() + start);
   store_log.push_back({start, length});
-  if (on_store)
-    on_store();
+  if (on_store) on_store();
   BuildReply(r.command, nullptr, 0, reply);
   return true;
 }
@@ -246,8 +231,7 @@ bool DeviceModel::FinishUpload(const RequestRecord& r, std::vector<uint8_t>& rep
 std::vector<uint8_t> DeviceModel::Commands(bool executed_only) const {
   std::vector<uint8_t> out;
   for (const RequestRecord& r : log_) {
-    if (!executed_only || r.executed)
-      out.push_back(r.command);
+    if (!executed_only || r.executed) out.push_back(r.command);
   }
   return out;
 }
@@ -255,8 +239,7 @@ std::vector<uint8_t> DeviceModel::Commands(bool executed_only) const {
 std::vector<RequestRecord> DeviceModel::Requests(uint8_t command) const {
   std::vector<RequestRecord> out;
   for (const RequestRecord& r : log_) {
-    if (r.command == command)
-      out.push_back(r);
+    if (r.command == command) out.push_back(r);
   }
   return out;
 }

@@ -28,16 +28,14 @@ void InProcessPeer::OnHostWrite(const uint8_t* data, size_t size, int64_t now,
   for (size_t i = 0; i < size && !unplugged_; ++i) {
     // Request bytes take wire time too; the device answers only a fully arrived frame.
     int64_t arrived_us = write_us + pacing.BytesUs(i + 1);
-    if (!assembler_.Push(data[i], CeilMs(arrived_us)))
-      continue;
+    if (!assembler_.Push(data[i], CeilMs(arrived_us))) continue;
     // The device answers one request at a time: a frame that came while it was still
     // sending waits for the end of that reply.
     int64_t start_us = std::max(arrived_us, busy_until_us_);
     device_.Respond(assembler_.Frame(), assembler_.FrameSize(), reply_);
     if (reply_.unplug) {
       Unplug();
-      if (reply_.replug_ms > 0)
-        replug_at_ = CeilMs(start_us) + reply_.replug_ms;
+      if (reply_.replug_ms > 0) replug_at_ = CeilMs(start_us) + reply_.replug_ms;
       break;
     }
     int64_t first_us = start_us + reply_.delay_ms * 1000;
@@ -50,8 +48,7 @@ void InProcessPeer::OnHostWrite(const uint8_t* data, size_t size, int64_t now,
 }
 
 void InProcessPeer::Tick(int64_t now) {
-  if (unplugged_ && replug_at_ >= 0 && now >= replug_at_)
-    Replug();
+  if (unplugged_ && replug_at_ >= 0 && now >= replug_at_) Replug();
 }
 
 void InProcessPeer::Unplug() {

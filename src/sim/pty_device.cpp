@@ -27,16 +27,14 @@ std::error_code LastError() {
 
 // Waits on the descriptors for at most timeout_us (negative: without limit), to the microsecond.
 int PollUs(pollfd* fds, nfds_t n, int64_t timeout_us) {
-  if (timeout_us < 0)
-    return ::ppoll(fds, n, nullptr, nullptr);
+  if (timeout_us < 0) return ::ppoll(fds, n, nullptr, nullptr);
   timespec ts{static_cast<time_t>(timeout_us / 1000000),
               static_cast<long>((timeout_us % 1000000) * 1000)};
   return ::ppoll(fds, n, &ts, nullptr);
 }
 
 void CloseFd(int& fd) {
-  if (fd >= 0)
-    ::close(fd);
+  if (fd >= 0) ::close(fd);
   fd = -1;
 }
 
@@ -44,8 +42,7 @@ void CloseFd(int& fd) {
 std::error_code MoveSymlink(const std::string& link, const std::string& target) {
   std::string temp = link + ".tmp" + std::to_string(::getpid());
   ::unlink(temp.c_str());
-  if (::symlink(target.c_str(), temp.c_str()) != 0)
-    return LastError();
+  if (::symlink(target.c_str(), temp.c_str()) != 0) return LastError();
   if (::rename(temp.c_str(), link.c_str()) != 0) {
     std::error_code ec = LastError();
     ::unlink(temp.c_str());
@@ -64,10 +61,8 @@ PtyDevice::~PtyDevice() {
 }
 
 std::error_code PtyDevice::Start() {
-  if (thread_.joinable())
-    return {};
-  if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
-    return LastError();
+  if (thread_.joinable()) return {};
+  if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) return LastError();
   if (std::error_code ec = OpenPty()) {
     CloseFd(wake_[0]);
     CloseFd(wake_[1]);
@@ -79,14 +74,12 @@ std::error_code PtyDevice::Start() {
 }
 
 void PtyDevice::Stop() {
-  if (!thread_.joinable())
-    return;
+  if (!thread_.joinable()) return;
   stop_ = true;
   Wake();
   thread_.join();
   ClosePty();
-  if (!options_.link_path.empty())
-    ::unlink(options_.link_path.c_str());
+  if (!options_.link_path.empty()) ::unlink(options_.link_path.c_str());
   CloseFd(wake_[0]);
   CloseFd(wake_[1]);
 }
@@ -113,8 +106,7 @@ void PtyDevice::Replug() {
 }
 
 void PtyDevice::Wake() {
-  if (wake_[1] < 0)
-    return;
+  if (wake_[1] < 0) return;
   const char c = 1;
   // A full pipe already holds a wake-up; nothing is lost when this write fails.
   (void)!::write(wake_[1], &c, 1);
@@ -122,8 +114,7 @@ void PtyDevice::Wake() {
 
 std::error_code PtyDevice::OpenPty() {
   int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master < 0)
-    return LastError();
+  if (master < 0) return LastError();
   char name[128];
   if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
       ::ptsname_r(master, name, sizeof name) != 0) {
@@ -171,11 +162,9 @@ void PtyDevice::Run() {
     if (replug_requested_.exchange(false) || replug_due) {
       replug_at_us_ = -1;
       if (master_ < 0) {
-        if (OpenPty())
-          continue;
+        if (OpenPty()) continue;
         std::lock_guard<std::mutex> lock(mutex_);
-        if (options_.on_replug)
-          options_.on_replug(slave_path_);
+        if (options_.on_replug) options_.on_replug(slave_path_);
       }
     }
     pollfd fds[2] = {{wake_[0], POLLIN, 0}, {master_, POLLIN, 0}};
@@ -183,16 +172,14 @@ void PtyDevice::Run() {
     int64_t timeout_us =
         master_ < 0 && replug_at_us_ >= 0 ? std::max<int64_t>(replug_at_us_ - NowUs(), 0) : -1;
     int r = PollUs(fds, n, timeout_us);
-    if (r < 0 && errno != EINTR)
-      break;
+    if (r < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) {
       char drain[64];
       while (::read(wake_[0], drain, sizeof drain) > 0) {
       }
     }
     if (n == 2 && fds[1].revents) {
-      if (!Serve(NowUs()))
-        ClosePty();
+      if (!Serve(NowUs())) ClosePty();
     }
   }
 }
@@ -200,21 +187,16 @@ void PtyDevice::Run() {
 bool PtyDevice::Serve(int64_t now_us) {
   uint8_t in[512];
   ssize_t got = ::read(master_, in, sizeof in);
-  if (got < 0)
-    return errno == EAGAIN || errno == EINTR;
-  if (got == 0)
-    return false;
+  if (got < 0) return errno == EAGAIN || errno == EINTR;
+  if (got == 0) return false;
   for (ssize_t i = 0; i < got; ++i) {
-    if (assembler_.Pending() == 0)
-      first_byte_us_ = now_us;
-    if (!assembler_.Push(in[i], now_us / 1000))
-      continue;
+    if (assembler_.Pending() == 0) first_byte_us_ = now_us;
+    if (!assembler_.Push(in[i], now_us / 1000)) continue;
     int64_t arrived_us;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       device_.Respond(assembler_.Frame(), assembler_.FrameSize(), reply_);
-      if (options_.on_request)
-        options_.on_request(device_.Model().Log().back(), reply_);
+      if (options_.on_request) options_.on_request(device_.Model().Log().back(), reply_);
       // With pacing the request has fully arrived only when its last character has.
       arrived_us =
           std::max(now_us, first_byte_us_ + device_.pacing.BytesUs(assembler_.FrameSize()));
@@ -223,8 +205,7 @@ bool PtyDevice::Serve(int64_t now_us) {
       Unplug(reply_.replug_ms);
       return true;
     }
-    if (!SendReply(reply_, arrived_us))
-      return true;
+    if (!SendReply(reply_, arrived_us)) return true;
     now_us = NowUs();
   }
   return true;
@@ -242,19 +223,16 @@ bool PtyDevice::SendReply(const WireReply& reply, int64_t arrived_us) {
     // Paced: one character at a time, each when its last bit would have arrived.
     size_t chunk = pacing.Paced() ? 1 : reply.bytes.size() - sent;
     int64_t due_us = first_us + pacing.BytesUs(sent + chunk);
-    if (!SleepUntil(due_us))
-      return false;
+    if (!SleepUntil(due_us)) return false;
     ssize_t n = ::write(master_, reply.bytes.data() + sent, chunk);
     if (n > 0) {
       sent += static_cast<size_t>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR)
-      continue;
+    if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) {
       // The tool is not reading and the pty's queue is full; try again shortly.
-      if (!SleepUntil(NowUs() + 1000))
-        return false;
+      if (!SleepUntil(NowUs() + 1000)) return false;
       continue;
     }
     return false;
@@ -264,11 +242,9 @@ bool PtyDevice::SendReply(const WireReply& reply, int64_t arrived_us) {
 
 bool PtyDevice::SleepUntil(int64_t until_us) {
   for (;;) {
-    if (stop_ || unplug_requested_)
-      return false;
+    if (stop_ || unplug_requested_) return false;
     int64_t left = until_us - NowUs();
-    if (left <= 0)
-      return true;
+    if (left <= 0) return true;
     pollfd p{wake_[0], POLLIN, 0};
     PollUs(&p, 1, left);
     if (p.revents & POLLIN) {

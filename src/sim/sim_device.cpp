@@ -17,16 +17,13 @@ void WireReply::Clear() {
 }
 
 bool FrameAssembler::Push(uint8_t byte, int64_t now_ms) {
-  if (complete_)
-    Reset();
+  if (complete_) Reset();
   // A receiver that hears nothing for a while forgets the frame it had begun.
-  if (size_ > 0 && now_ms - last_ms_ > gap_ms_)
-    size_ = 0;
+  if (size_ > 0 && now_ms - last_ms_ > gap_ms_) size_ = 0;
   last_ms_ = now_ms;
   buffer_[size_++] = byte;
   size_t expected = buffer_[0] == 0 ? 256 : buffer_[0];
-  if (size_ < expected)
-    return false;
+  if (size_ < expected) return false;
   complete_ = true;
   return true;
 }
@@ -51,11 +48,9 @@ void SimDevice::Respond(const uint8_t* frame, size_t size, WireReply& out) {
   out.Clear();
   RequestRecord& record = model_.Receive(frame, size);
   // A damaged frame gets no reply, whatever the plan says.
-  if (!record.checksum_ok)
-    return;
+  if (!record.checksum_ok) return;
   bool execute = true;
-  if (!ApplyRules(record, out, execute))
-    return;
+  if (!ApplyRules(record, out, execute)) return;
   // Statuses added to the plan after it was set answer the attempts after those queued before.
   QueueStatuses();
   if (execute && !model_.Execute(record, out.bytes)) {
@@ -69,8 +64,7 @@ void SimDevice::Respond(const uint8_t* frame, size_t size, WireReply& out) {
       out.bytes.back() = static_cast<uint8_t>(out.bytes.back() + 1);
   }
   for (const FaultRule* rule : matched_) {
-    if (rule->kind == FaultKind::kShort)
-      out.bytes[0] = static_cast<uint8_t>(rule->value);
+    if (rule->kind == FaultKind::kShort) out.bytes[0] = static_cast<uint8_t>(rule->value);
   }
   for (const FaultRule* rule : matched_) {
     if (rule->kind == FaultKind::kTruncate && rule->value < out.bytes.size()) {
@@ -78,8 +72,7 @@ void SimDevice::Respond(const uint8_t* frame, size_t size, WireReply& out) {
     }
   }
   for (const FaultRule* rule : matched_) {
-    if (rule->kind != FaultKind::kSurplus || out.bytes.empty())
-      continue;
+    if (rule->kind != FaultKind::kSurplus || out.bytes.empty()) continue;
     // The surplus repeats the reply, as a late duplicate would: a host that skipped its purge
     // would take it for the next reply.
     size_t n = out.bytes.size();
@@ -91,8 +84,7 @@ void SimDevice::Respond(const uint8_t* frame, size_t size, WireReply& out) {
 bool SimDevice::ApplyRules(const RequestRecord& record, WireReply& out, bool& execute) {
   matched_.clear();
   for (FaultRule& rule : plan_.rules) {
-    if (rule.Take(record.number, record.command))
-      matched_.push_back(&rule);
+    if (rule.Take(record.number, record.command)) matched_.push_back(&rule);
   }
   bool busy = false;
   for (const FaultRule* rule : matched_) {

@@ -30,10 +30,8 @@ bool Drain(int fd, std::string& text) {
       text.append(buffer, static_cast<size_t>(n));
       continue;
     }
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0 && errno == EAGAIN)
-      return true;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return true;
     return false;  // end of file, or EIO: the terminal's last user has gone
   }
 }
@@ -51,11 +49,9 @@ ChildResult RunChild(const ChildOptions& options) {
   int in_pipe[2] = {-1, -1};
   int master = -1;
   int slave = -1;
-  if (::pipe(out_pipe) != 0)
-    return result;
+  if (::pipe(out_pipe) != 0) return result;
   if (options.terminal) {
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
-      return result;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return result;
   } else if (::pipe(err_pipe) != 0 || ::pipe(in_pipe) != 0) {
     return result;
   }
@@ -75,8 +71,7 @@ ChildResult RunChild(const ChildOptions& options) {
     ::dup2(out_pipe[1], 1);
     for (int fd = 3; fd < 256; ++fd)
       ::close(fd);
-    if (!options.working_dir.empty() && ::chdir(options.working_dir.c_str()) != 0)
-      ::_exit(126);
+    if (!options.working_dir.empty() && ::chdir(options.working_dir.c_str()) != 0) ::_exit(126);
     std::vector<char*> argv;
     for (const auto& a : options.args)
       argv.push_back(const_cast<char*>(a.c_str()));
@@ -135,24 +130,20 @@ ChildResult RunChild(const ChildOptions& options) {
   result.wall_ms = NowMs() - start;
   ::close(out_pipe[0]);
   ::close(err_fd);
-  if (WIFEXITED(status))
-    result.exit_code = WEXITSTATUS(status);
-  if (WIFSIGNALED(status))
-    result.exit_code = 128 + WTERMSIG(status);
+  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.exit_code = 128 + WTERMSIG(status);
   return result;
 }
 
 bool BackgroundProcess::Start(const std::vector<std::string>& args, const std::string& out_file,
                               const std::string& err_file) {
   pid_t pid = ::fork();
-  if (pid < 0)
-    return false;
+  if (pid < 0) return false;
   if (pid == 0) {
     int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int in = ::open("/dev/null", O_RDONLY);
-    if (out < 0 || err < 0 || in < 0)
-      ::_exit(126);
+    if (out < 0 || err < 0 || in < 0) ::_exit(126);
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
@@ -170,8 +161,7 @@ bool BackgroundProcess::Start(const std::vector<std::string>& args, const std::s
 }
 
 int BackgroundProcess::Stop() {
-  if (pid_ < 0)
-    return -1;
+  if (pid_ < 0) return -1;
   ::kill(pid_, SIGINT);
   int status = 0;
   while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
@@ -192,8 +182,7 @@ std::string FirstLineOf(const std::string& path, int64_t time_limit_ms) {
         text.append(buffer, static_cast<size_t>(n));
       ::close(fd);
     }
-    if (size_t nl = text.find('\n'); nl != std::string::npos)
-      return text.substr(0, nl);
+    if (size_t nl = text.find('\n'); nl != std::string::npos) return text.substr(0, nl);
     ::usleep(5000);
   }
   return {};

@@ -84,8 +84,7 @@ class CliEndToEnd : public ::testing::Test {
     std::ifstream log(dir_ / "devsim.log");
     std::vector<std::string> lines;
     for (std::string line; std::getline(log, line);) {
-      if (line.starts_with("#"))
-        lines.push_back(line);
+      if (line.starts_with("#")) lines.push_back(line);
     }
     return lines;
   }
@@ -104,8 +103,7 @@ class CliEndToEnd : public ::testing::Test {
     std::vector<std::string> argv = {options.args.empty() ? kCli : options.args[0]};
     argv.insert(argv.end(), args.begin(), args.end());
     options.args = argv;
-    if (options.working_dir.empty())
-      options.working_dir = dir_.string();
+    if (options.working_dir.empty()) options.working_dir = dir_.string();
     return RunChild(options);
   }
   // The CLI on the simulated device's pty.

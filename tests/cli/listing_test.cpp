@@ -71,8 +71,7 @@ struct ListedRegistry final : platform::DeviceRegistry {
   }
   std::optional<std::string> FriendlyName(const std::string& instance) override {
     for (const auto& e : entries) {
-      if (e.first == instance)
-        return e.second;
+      if (e.first == instance) return e.second;
     }
     return std::nullopt;
   }

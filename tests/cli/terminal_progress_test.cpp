@@ -169,8 +169,7 @@ TEST(InterruptibleClock, SleepEndsWithinOneSliceOfCtrlC) {
     int64_t NowMs() override { return inner.NowMs(); }
     void SleepMs(int64_t ms) override {
       inner.SleepMs(ms);
-      if (inner.NowMs() >= 1234)
-        flag = true;
+      if (inner.NowMs() >= 1234) flag = true;
     }
   } pressing(base, interrupted);
   InterruptibleClock clock(pressing, cancel);

@@ -26,8 +26,7 @@ void RecordingProgress::ShowCancel(bool visible) {
 std::vector<int> ScriptedJobUI::Gauges() const {
   std::vector<int> out;
   for (const auto& e : events) {
-    if (e.rfind("gauge:", 0) == 0)
-      out.push_back(std::stoi(e.substr(6)));
+    if (e.rfind("gauge:", 0) == 0) out.push_back(std::stoi(e.substr(6)));
   }
   return out;
 }
@@ -46,8 +45,7 @@ JobTest::JobTest() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string("qv-jobs-") + info->test_suite_name() + "-" + info->name();
   for (char& c : name) {
-    if (c == '/')
-      c = '_';
+    if (c == '/') c = '_';
   }
   folder = std::filesystem::temp_directory_path() / name;
   std::filesystem::remove_all(folder);

@@ -35,8 +35,7 @@ class RecordingProgress final : public ProgressDialog {
   void ShowCancel(bool visible) override;
   bool Cancelled() const override { return cancelled_; }
   void ClickCancel() {
-    if (cancel_visible_)
-      cancelled_ = true;
+    if (cancel_visible_) cancelled_ = true;
   }
 
  private:
@@ -64,8 +63,7 @@ class ScriptedJobUI final : public JobUI {
   std::optional<std::filesystem::path> ChooseSettingsFile() override { return file; }
   void ProcessMessages() override {
     events.push_back("process");
-    if (on_process)
-      on_process();
+    if (on_process) on_process();
   }
 
   // The gauge values the job set, in order.

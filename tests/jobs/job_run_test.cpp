@@ -43,8 +43,7 @@ class JobRun : public test::JobTest {
  protected:
   // A file the job can use: a .rom for the upload, a backup of the device for the restore.
   void ChooseFileFor(const std::string& job) {
-    if (job == "upload")
-      ChooseFile("image.rom", OnePageRom());
+    if (job == "upload") ChooseFile("image.rom", OnePageRom());
     if (job == "restore") {
       std::vector<uint8_t> image(Model().settings.begin() + 32, Model().settings.end());
       ChooseFile("saved.prmz", EncodeSettingsFile(Model().version, image));
@@ -53,8 +52,7 @@ class JobRun : public test::JobTest {
   std::vector<std::string> NonAskMessages() {
     std::vector<std::string> out;
     for (const auto& m : ui.Shown()) {
-      if (m.rfind("ask:", 0) != 0)
-        out.push_back(m);
+      if (m.rfind("ask:", 0) != 0) out.push_back(m);
     }
     return out;
   }
@@ -68,8 +66,7 @@ TEST_F(JobRun, CancelWhileConnectingEndsSilentlyWithThePortClosedAndTheDialogFre
     ChooseFileFor(job.name);
     int processed = 0;
     ui.on_process = [&] {
-      if (++processed == 2)
-        ui.progress->ClickCancel();
+      if (++processed == 2) ui.progress->ClickCancel();
     };
     JobResult result = job.run(*ctx);
     EXPECT_EQ(result.outcome, JobOutcome::kCancelled) << job.name;
@@ -104,8 +101,7 @@ TEST_F(JobRun, SecondJobIsRefusedWhileOneRunsWithoutTouchingTheLink) {
   std::vector<JobOutcome> nested;
   size_t requests_before = 0, requests_after = 0;
   ui.on_process = [&] {
-    if (!nested.empty())
-      return;
+    if (!nested.empty()) return;
     EXPECT_TRUE(guard.Busy());
     requests_before = Model().RequestCount();
     for (const NamedJob& job : kJobs)
@@ -129,8 +125,7 @@ class ShortReplyPeer final : public platform::fake::FakePeer {
   void OnHostWrite(const uint8_t* data, size_t size, int64_t now,
                    platform::fake::FakeLine& line) override {
     std::vector<uint8_t> reply;
-    if (!model_.Handle(data, size, reply))
-      return;
+    if (!model_.Handle(data, size, reply)) return;
     if (reply[4] == command_) {
       std::vector<uint8_t> payload(reply.begin() + 5, reply.begin() + 5 + keep_);
       sim::DeviceModel::BuildReply(command_, payload.data(), payload.size(), reply);

@@ -205,8 +205,7 @@ TEST_F(Restore, GaugeFollowsTheFatBlocksThenTheAreas) {
   EXPECT_EQ(ui.Gauges(), (std::vector<int>{0, 33, 67, 100, 0, 12, 25, 38, 50, 62, 75, 88, 100}));
   Events labels;
   for (const auto& e : ui.events) {
-    if (e.rfind("label:", 0) == 0)
-      labels.push_back(e);
+    if (e.rfind("label:", 0) == 0) labels.push_back(e);
   }
   EXPECT_EQ(labels, (Events{std::string("label:") + texts::kConnecting,
                             std::string("label:") + texts::kReadingFat,

@@ -34,7 +34,8 @@ TEST(Codec, SealsFramesWithLengthAndChecksum) {
   for (const auto& c : cases) {
     Codec codec;
     codec.ClearFrame();
-    for (uint8_t b : c.body) codec.PutByte(b);
+    for (uint8_t b : c.body)
+      codec.PutByte(b);
     int before = codec.TxLength;
     codec.SealFrame();
     EXPECT_EQ(codec.Sealed(), c.sealed) << c.name;
@@ -45,11 +46,13 @@ TEST(Codec, SealsFramesWithLengthAndChecksum) {
 TEST(Codec, FrameOf256BytesCarriesLengthZero) {
   Codec codec;
   codec.ClearFrame();
-  while (codec.TxLength < 255) codec.PutByte(0x11);
+  while (codec.TxLength < 255)
+    codec.PutByte(0x11);
   codec.SealFrame();
   EXPECT_EQ(codec.FrameBuffer[0], 0);
   uint8_t sum = 0;
-  for (int i = 0; i < 256; ++i) sum = static_cast<uint8_t>(sum + codec.FrameBuffer[i]);
+  for (int i = 0; i < 256; ++i)
+    sum = static_cast<uint8_t>(sum + codec.FrameBuffer[i]);
   EXPECT_EQ(sum, 0);
   EXPECT_THROW(codec.PutByte(0), std::exception) << "a 257th byte cannot be described";
 }
@@ -90,11 +93,13 @@ TEST(Codec, CheckReplySumsTheCountedBytesOnly) {
   Codec codec;
   const std::vector<uint8_t> frame = {0x07, 0xF4, 0x01, 0x00, 0x01, 0x21, 0x00};
   auto load = [&](const std::vector<uint8_t>& bytes) {
-    for (size_t i = 0; i < bytes.size(); ++i) codec.Rx(static_cast<int>(i)) = bytes[i];
+    for (size_t i = 0; i < bytes.size(); ++i)
+      codec.Rx(static_cast<int>(i)) = bytes[i];
   };
   std::vector<uint8_t> good = frame;
   uint8_t sum = 0;
-  for (size_t i = 0; i + 1 < good.size(); ++i) sum = static_cast<uint8_t>(sum + good[i]);
+  for (size_t i = 0; i + 1 < good.size(); ++i)
+    sum = static_cast<uint8_t>(sum + good[i]);
   good.back() = static_cast<uint8_t>(256 - sum);
   load(good);
   codec.Rx(7) = 0x55;  // behind the counted bytes: does not matter

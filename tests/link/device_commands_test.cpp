@@ -40,7 +40,8 @@ class Commands : public ::testing::Test {
 
 TEST_F(Commands, RequestLayoutsAndTimeouts) {
   std::array<uint8_t, 32> data{};
-  for (int i = 0; i < 32; ++i) data[i] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 32; ++i)
+    data[i] = static_cast<uint8_t>(i);
   payload = {0x21, 0x05, 0x04};
 
   device::Identify(*f.link);
@@ -81,7 +82,8 @@ TEST_F(Commands, ReplyFieldsAreReadInOrderAndSurplusIgnored) {
   EXPECT_EQ(status.code, 0x07);
 
   payload.assign(32, 0);
-  for (int i = 0; i < 32; ++i) payload[i] = static_cast<uint8_t>(100 + i);
+  for (int i = 0; i < 32; ++i)
+    payload[i] = static_cast<uint8_t>(100 + i);
   std::array<uint8_t, 32> block{};
   device::ReadBlock(*f.link, 3, block.data(), 32, device::timeout::kReadBlock);
   EXPECT_EQ(SentPayload(), (std::vector<uint8_t>{3, 0}));

@@ -51,7 +51,8 @@ TEST_F(Engine, SilentDeviceFailsAfterThreeWaitsAndTwoPauses) {
   EXPECT_EQ(f.Line().write_times, (std::vector<int64_t>{0, 151, 302}));
   EXPECT_EQ(f.clock.NowMs(), 403);
   const std::vector<uint8_t> identify = {0x06, 0xF4, 0x01, 0x00, 0x01, 0x04};
-  for (const auto& w : f.Line().writes) EXPECT_EQ(w, identify) << "the same sealed bytes resent";
+  for (const auto& w : f.Line().writes)
+    EXPECT_EQ(w, identify) << "the same sealed bytes resent";
   EXPECT_EQ(f.Line().rx_purges, 1 + 3) << "one purge at open, one before each send";
   EXPECT_EQ(f.Line().tx_purges, 3);
 }
@@ -74,7 +75,8 @@ TEST_F(Engine, FirstByteDeadlineIncludesTheAllowance) {
   // 9600 baud, a request of 38 bytes before its checksum: 100 + 38 ms for the first byte.
   f.link->SetBaudRate(9600);
   f.link->StartRequest(244, 1);
-  while (f.link->TxLength < 38) f.link->PutByte(0);
+  while (f.link->TxLength < 38)
+    f.link->PutByte(0);
   struct Case {
     int64_t delay;
     bool answered;
@@ -159,7 +161,8 @@ TEST_F(Engine, SurplusBytesAreAcceptedAndDiscardedBeforeTheNextSend) {
 
 TEST_F(Engine, FrameOf256BytesIsSentWhole) {
   Answer([](int) { return MakeReply(10); });
-  while (f.link->TxLength < 255) f.link->PutByte(0x5A);
+  while (f.link->TxLength < 255)
+    f.link->PutByte(0x5A);
   f.link->Transact();
   ASSERT_EQ(f.Line().writes.size(), 1u);
   EXPECT_EQ(f.Line().writes[0].size(), 256u);

@@ -90,15 +90,13 @@ struct FakeMainView : TMainFormView, FakePlacement {
   int Record(const std::string& kind, const std::string& text) {
     shown.push_back({kind, text});
     jobs_enabled_at_message.push_back(jobs_enabled);
-    if (inside_message)
-      inside_message();
+    if (inside_message) inside_message();
     return Messages::kYes;
   }
   std::vector<std::string> Errors() const {
     std::vector<std::string> out;
     for (const auto& s : shown) {
-      if (s.kind == "error")
-        out.push_back(s.text);
+      if (s.kind == "error") out.push_back(s.text);
     }
     return out;
   }
@@ -135,8 +133,7 @@ struct ScriptedChooser : TKV_RS232_SetNumDlg {
   bool ShowModal(const std::vector<std::string>& entries, int& selected) override {
     offered = entries;
     for (size_t i = 0; i < entries.size(); ++i) {
-      if (entries[i] == pick)
-        selected = static_cast<int>(i);
+      if (entries[i] == pick) selected = static_cast<int>(i);
     }
     return ok;
   }

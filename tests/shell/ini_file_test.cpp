@@ -49,8 +49,7 @@ TEST(IniFile, WritesLikeTheProfileFunctions) {
   for (const auto& c : cases) {
     TempDir dir;
     auto path = dir / "q.ini";
-    if (c.before)
-      WriteBytes(path, *c.before);
+    if (c.before) WriteBytes(path, *c.before);
     TIniFile ini(path);
     c.writes(ini);
     EXPECT_EQ(ReadBytes(path), c.after) << c.name;

@@ -128,8 +128,7 @@ TEST(MainForm, JobButtonsAreOffWhileAJobRunsAndASecondJobIsRefused) {
   w.Show();
   int nested = 0;
   w.view.inside_message = [&] {
-    if (nested++ == 0)
-      w.form.bGetParamsClick();
+    if (nested++ == 0) w.form.bGetParamsClick();
   };
   ASSERT_TRUE(w.form.Run([&] { w.form.bLoadProgClick(); }));
   EXPECT_EQ(w.view.Errors(), std::vector<std::string>{kDeviceNotSeen})

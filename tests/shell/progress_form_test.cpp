@@ -44,8 +44,7 @@ TEST(ProgressForm, CancelCountsOnlyWhileTheButtonIsVisible) {
   };
   for (const auto& c : cases) {
     Dialog d;
-    if (c.hide_first)
-      d.form->ShowCancel(false);
+    if (c.hide_first) d.form->ShowCancel(false);
     EXPECT_EQ(d.view->cancel_visible, !c.hide_first) << c.name;
     if (c.use_esc) {
       d.view->events->EscapePressed();

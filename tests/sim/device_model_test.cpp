@@ -34,8 +34,7 @@ std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& 
 // Sends one request to the model; the reply frame, or nothing when the device stays silent.
 std::optional<std::vector<uint8_t>> Send(DeviceModel& m, const std::vector<uint8_t>& frame) {
   std::vector<uint8_t> reply;
-  if (!m.Handle(frame.data(), frame.size(), reply))
-    return std::nullopt;
+  if (!m.Handle(frame.data(), frame.size(), reply)) return std::nullopt;
   return reply;
 }
 
@@ -151,10 +150,8 @@ TEST(DeviceModel, AreaKeepsTheBytesNoChunkCarries) {
   ASSERT_TRUE(Send(m, Request(7, {0x40, 0, 48, 0})));
   for (size_t a = 0; a < 4096; ++a) {
     uint8_t want = before[a];
-    if (a >= 0x40 && a < 0x60)
-      want = static_cast<uint8_t>(0xC0 + a - 0x40);
-    if (a >= 0x60 && a < 0x64)
-      want = static_cast<uint8_t>(0xE0 + a - 0x60);
+    if (a >= 0x40 && a < 0x60) want = static_cast<uint8_t>(0xC0 + a - 0x40);
+    if (a >= 0x60 && a < 0x64) want = static_cast<uint8_t>(0xE0 + a - 0x60);
     ASSERT_EQ(m.settings[a], want) << a;
   }
   EXPECT_EQ(m.store_log.size(), 1u);

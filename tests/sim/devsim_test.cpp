@@ -75,32 +75,26 @@ class Devsim {
       argv.push_back(a.data());
     argv.push_back(nullptr);
     int out[2];
-    if (::pipe(out) != 0)
-      return;
+    if (::pipe(out) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-      pid_ = -1;
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     stdout_ = ::fdopen(out[0], "r");
   }
   ~Devsim() {
-    if (pid_ > 0)
-      Stop();
-    if (stdout_)
-      std::fclose(stdout_);
+    if (pid_ > 0) Stop();
+    if (stdout_) std::fclose(stdout_);
   }
   // The next line the simulator printed, without its newline.
   std::string Line() {
     char buf[256];
-    if (!stdout_ || !std::fgets(buf, sizeof buf, stdout_))
-      return {};
+    if (!stdout_ || !std::fgets(buf, sizeof buf, stdout_)) return {};
     std::string s(buf);
-    if (!s.empty() && s.back() == '\n')
-      s.pop_back();
+    if (!s.empty() && s.back() == '\n') s.pop_back();
     return s;
   }
   // Sends SIGTERM and returns the exit status.

@@ -24,22 +24,14 @@ const std::vector<uint8_t> kChunk = Request(10, std::vector<uint8_t>(33, 0));
 // S silent, B busy, C checksum wrong, L length byte below 6, T truncated, P surplus bytes,
 // D delayed, U unplugged.
 char Outcome(const WireReply& r, const std::vector<uint8_t>& normal) {
-  if (r.unplug)
-    return 'U';
-  if (r.bytes.empty())
-    return 'S';
-  if (r.delay_ms > 0)
-    return 'D';
-  if (r.bytes[0] < 6)
-    return 'L';
-  if (r.bytes.size() >= 5 && r.bytes[4] == 255)
-    return 'B';
-  if (r.bytes.size() < normal.size())
-    return 'T';
-  if (r.bytes.size() > normal.size())
-    return 'P';
-  if (r.bytes != normal)
-    return 'C';
+  if (r.unplug) return 'U';
+  if (r.bytes.empty()) return 'S';
+  if (r.delay_ms > 0) return 'D';
+  if (r.bytes[0] < 6) return 'L';
+  if (r.bytes.size() >= 5 && r.bytes[4] == 255) return 'B';
+  if (r.bytes.size() < normal.size()) return 'T';
+  if (r.bytes.size() > normal.size()) return 'P';
+  if (r.bytes != normal) return 'C';
   return '.';
 }
 

@@ -40,8 +40,7 @@ TEST(InProcessDevice, ReplyBytesArriveAtTheirWireTimes) {
     InProcessDevice dev;
     dev.device.pacing.baud = c.baud;
     dev.device.command_ms[device::kIdentify] = c.device_ms;
-    if (c.delay_ms)
-      dev.device.Plan().Add(FaultRule(FaultKind::kDelay, 1, 0, c.delay_ms));
+    if (c.delay_ms) dev.device.Plan().Add(FaultRule(FaultKind::kDelay, 1, 0, c.delay_ms));
     std::error_code ec;
     auto port = dev.Platform().Open(1, ec);
     ASSERT_TRUE(port);

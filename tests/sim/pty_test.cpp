@@ -53,8 +53,7 @@ struct PtyLink {
 template <typename F>
 bool Eventually(F done) {
   for (int i = 0; i < 1000; ++i) {
-    if (done())
-      return true;
+    if (done()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return done();

@@ -16,7 +16,8 @@ inline std::vector<uint8_t> MakeFrame(const std::vector<uint8_t>& body) {
   frame.push_back(static_cast<uint8_t>((body.size() + 2) % 256));
   frame.insert(frame.end(), body.begin(), body.end());
   uint8_t sum = 0;
-  for (uint8_t b : frame) sum = static_cast<uint8_t>(sum + b);
+  for (uint8_t b : frame)
+    sum = static_cast<uint8_t>(sum + b);
   frame.push_back(static_cast<uint8_t>(256 - sum));
   return frame;
 }
@@ -31,7 +32,8 @@ inline std::vector<uint8_t> MakeReply(uint8_t command, const std::vector<uint8_t
 // The link on a virtual clock with the given COM ports present, COM1 by default.
 struct LinkFixture {
   explicit LinkFixture(std::vector<int> ports = {1}) {
-    for (int n : ports) platform.AddPort(n);
+    for (int n : ports)
+      platform.AddPort(n);
     link = std::make_unique<TKV_RS>(platform, messages, clock, pump);
   }
   platform::fake::FakeLine& Line(int n = 1) { return *platform.Line(n); }

@@ -44,21 +44,17 @@ std::optional<int64_t> ParseSeconds(std::string_view text) {
   }
   int64_t ms = 0;
   for (char c : whole) {
-    if (c < '0' || c > '9')
-      return std::nullopt;
+    if (c < '0' || c > '9') return std::nullopt;
     ms = ms * 10 + (c - '0') * 1000;
-    if (ms > kMaxTimeoutMs)
-      return std::nullopt;
+    if (ms > kMaxTimeoutMs) return std::nullopt;
   }
   int64_t scale = 100;
   for (char c : fraction) {
-    if (c < '0' || c > '9')
-      return std::nullopt;
+    if (c < '0' || c > '9') return std::nullopt;
     ms += (c - '0') * scale;
     scale /= 10;
   }
-  if (ms > kMaxTimeoutMs)
-    return std::nullopt;
+  if (ms > kMaxTimeoutMs) return std::nullopt;
   return ms;
 }
 
@@ -77,28 +73,23 @@ class Parser {
       } else {
         Option(arg);
       }
-      if (help_)
-        return ShowHelp{};
-      if (version_)
-        return ShowVersion{};
+      if (help_) return ShowHelp{};
+      if (version_) return ShowVersion{};
     }
-    if (failed_)
-      return UsageError{problem_};
+    if (failed_) return UsageError{problem_};
     return Finish();
   }
 
  private:
   void Fail(std::string problem) {
-    if (!failed_)
-      problem_ = std::move(problem);
+    if (!failed_) problem_ = std::move(problem);
     failed_ = true;
   }
 
   // The value of an option given as "--name VALUE" or "--name=VALUE".
   std::optional<std::string> Value(std::string_view name,
                                    std::optional<std::string_view> inline_value) {
-    if (inline_value)
-      return std::string(*inline_value);
+    if (inline_value) return std::string(*inline_value);
     if (index_ + 1 >= args_.size()) {
       Fail("option " + std::string(name) + " needs a value");
       return std::nullopt;
@@ -117,8 +108,7 @@ class Parser {
   }
 
   void Flag(bool& flag, std::string_view name) {
-    if (flag)
-      Fail("option " + std::string(name) + " given twice");
+    if (flag) Fail("option " + std::string(name) + " given twice");
     flag = true;
   }
 
@@ -144,31 +134,27 @@ class Parser {
     } else if (text == "--device") {
       Connection(PortChoice::kDevice, text);
       if (auto v = Value(text, inline_value)) {
-        if (v->empty())
-          Fail("option --device needs a device path");
+        if (v->empty()) Fail("option --device needs a device path");
         options_.device_path = *v;
       }
     } else if (text == "--port") {
       Connection(PortChoice::kNumber, text);
       if (auto v = Value(text, inline_value)) {
         auto n = ParsePortNumber(*v);
-        if (!n)
-          Fail("option --port takes a port number from 1 to 32, not '" + *v + "'");
+        if (!n) Fail("option --port takes a port number from 1 to 32, not '" + *v + "'");
         options_.port_number = n.value_or(0);
       }
     } else if (text == "--connect-timeout") {
       Flag(timeout_given_, text);
       if (auto v = Value(text, inline_value)) {
         auto ms = ParseSeconds(*v);
-        if (!ms)
-          Fail("option --connect-timeout takes seconds (0 or more), not '" + *v + "'");
+        if (!ms) Fail("option --connect-timeout takes seconds (0 or more), not '" + *v + "'");
         options_.connect_timeout_ms = ms.value_or(0);
       }
     } else if (text == "--output") {
       Flag(output_given_, text);
       if (auto v = Value(text, inline_value)) {
-        if (v->empty())
-          Fail("option --output needs a file name");
+        if (v->empty()) Fail("option --output needs a file name");
         options_.file = *v;
       }
     } else if (text == "--yes") {
@@ -179,25 +165,20 @@ class Parser {
   }
 
   ParseResult Finish() {
-    if (positional_.empty())
-      return UsageError{"no command given"};
+    if (positional_.empty()) return UsageError{"no command given"};
     const CommandName* found = nullptr;
     for (const auto& c : kCommands) {
-      if (c.name == positional_[0])
-        found = &c;
+      if (c.name == positional_[0]) found = &c;
     }
-    if (!found)
-      return UsageError{"unknown command '" + positional_[0] + "'"};
+    if (!found) return UsageError{"unknown command '" + positional_[0] + "'"};
     options_.command = found->command;
     size_t given = positional_.size() - 1;
-    if (given < found->files)
-      return UsageError{std::string(found->name) + " needs a file name"};
+    if (given < found->files) return UsageError{std::string(found->name) + " needs a file name"};
     if (given > found->files) {
       return UsageError{"unexpected argument '" + positional_[1 + found->files] + "' after " +
                         std::string(found->name)};
     }
-    if (found->files == 1)
-      options_.file = positional_[1];
+    if (found->files == 1) options_.file = positional_[1];
     if (output_given_ && options_.command != Command::kBackup) {
       return UsageError{"option --output belongs to backup"};
     }

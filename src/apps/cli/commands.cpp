@@ -46,8 +46,7 @@ TIniFile ReadIni(const Environment& env) {
 // Why the device at path cannot be opened now, or nothing when it can.
 std::optional<std::string> WhyNotOpenable(const std::string& path) {
   std::error_code ec;
-  if (platform::OpenSerialDevice(path, ec))
-    return std::nullopt;
+  if (platform::OpenSerialDevice(path, ec)) return std::nullopt;
   return ec.message();
 }
 
@@ -117,10 +116,8 @@ class DeviceSession {
         ui_({env.out, env.err, env.in, env.stderr_is_terminal}, cancel_),
         target_(std::move(target)),
         link_(*target_.platform, ui_, clock_, pump_) {
-    if (env.on_phase)
-      cancel_.SetPhaseListener(env.on_phase);
-    if (target_.port != 0)
-      link_.PortNumber = target_.port;
+    if (env.on_phase) cancel_.SetPhaseListener(env.on_phase);
+    if (target_.port != 0) link_.PortNumber = target_.port;
   }
 
   TKV_RS& Link() { return link_; }
@@ -131,10 +128,8 @@ class DeviceSession {
   // The jobs' first step. A named port needs no search, only to be there still; --auto runs the
   // main window's search.
   bool FindDevicePort() {
-    if (target_.registry)
-      return qv::FindDevicePort(true, link_, *target_.registry, instances_);
-    if (link_.IsPresent(target_.port))
-      return true;
+    if (target_.registry) return qv::FindDevicePort(true, link_, *target_.registry, instances_);
+    if (link_.IsPresent(target_.port)) return true;
     Problem(env_, target_.platform->DevicePath(target_.port) + " cannot be opened any more");
     return false;
   }
@@ -153,8 +148,7 @@ class DeviceSession {
 // The exit status after the connection wait stopped without an answer: Ctrl-C, or the time ran
 // out, reported with the last attempt's failure.
 int ConnectionStopped(DeviceSession& s, const std::string& last_failure) {
-  if (s.Cancel().Interrupted())
-    return kExitCancelled;
+  if (s.Cancel().Interrupted()) return kExitCancelled;
   s.UI().ShowError(last_failure.empty() ? texts::kNoLink : last_failure);
   return kExitFailed;
 }
@@ -181,11 +175,9 @@ int ExitOf(const JobResult& result, DeviceSession& s, Environment& env) {
 
 int RunIdentify(const Options& options, Environment& env) {
   auto target = ChooseTarget(options, env);
-  if (!target)
-    return kExitFailed;
+  if (!target) return kExitFailed;
   DeviceSession s(env, options, std::move(*target));
-  if (!s.FindDevicePort())
-    return kExitFailed;
+  if (!s.FindDevicePort()) return kExitFailed;
   std::string last_failure;
   std::optional<device::Identity> id;
   {
@@ -193,8 +185,7 @@ int RunIdentify(const Options& options, Environment& env) {
     ProgressDialog& progress = session.ShowProgress(s.UI());
     id = WaitForDevice(s.Link(), s.UI(), progress, s.Clock(), &last_failure);
   }
-  if (!id)
-    return ConnectionStopped(s, last_failure);
+  if (!id) return ConnectionStopped(s, last_failure);
   char line[64];
   std::snprintf(line, sizeof line, "type=0x%02x version=0x%04x\n", id->type, id->version);
   env.out << line << std::flush;
@@ -205,8 +196,7 @@ int RunPorts(Environment& env) {
   TIniFile ini = ReadIni(env);
   platform::TableSerialPlatform serial(platform::PortTable::ForThisSystem(&ini));
   std::unique_ptr<platform::DeviceRegistry> registry;
-  if (env.make_registry)
-    registry = env.make_registry();
+  if (env.make_registry) registry = env.make_registry();
   PortsReport report = ListPorts(serial, registry.get(), env.clock);
   env.out << FormatPortsListing(report.rows, report.pick) << std::flush;
   return kExitOk;
@@ -242,8 +232,7 @@ bool InputAccepted(const Options& options, Environment& env) {
         DecodeSettingsFile(ReadWholeFile(options.file));
         return true;
       case Command::kBackup: {
-        if (options.file.empty())
-          return true;
+        if (options.file.empty()) return true;
         std::filesystem::path folder = std::filesystem::path(options.file).parent_path();
         std::error_code ec;
         if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
@@ -281,11 +270,9 @@ int RunJob(const Options& options, Environment& env) {
             "--yes to answer it beforehand");
     return kExitUsage;
   }
-  if (!InputAccepted(options, env))
-    return kExitUsage;
+  if (!InputAccepted(options, env)) return kExitUsage;
   auto target = ChooseTarget(options, env);
-  if (!target)
-    return kExitFailed;
+  if (!target) return kExitFailed;
   DeviceSession s(env, options, std::move(*target));
   s.UI().SetAssumeYes(options.assume_yes);
   if (!options.file.empty() && options.command != Command::kBackup) {

@@ -6,16 +6,12 @@ namespace qv::cli {
 
 void ConnectionCancel::Enter(Phase phase) {
   if (phase_ == Phase::kConnecting) {
-    if (Interrupted())
-      interrupted_while_connecting_ = true;
-    if (TimedOut())
-      timed_out_while_connecting_ = true;
+    if (Interrupted()) interrupted_while_connecting_ = true;
+    if (TimedOut()) timed_out_while_connecting_ = true;
   }
-  if (phase == phase_)
-    return;
+  if (phase == phase_) return;
   phase_ = phase;
-  if (listener_)
-    listener_(phase);
+  if (listener_) listener_(phase);
 }
 
 void ConnectionCancel::BeginConnecting() {
@@ -36,8 +32,7 @@ bool ConnectionCancel::TimedOut() const {
 }
 
 bool ConnectionCancel::ShouldStop() const {
-  if (Connecting())
-    return Interrupted() || TimedOut();
+  if (Connecting()) return Interrupted() || TimedOut();
   return interrupted_while_connecting_;
 }
 

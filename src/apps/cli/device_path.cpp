@@ -4,15 +4,12 @@ namespace qv::cli {
 namespace {
 
 bool IsBarePortName(const std::string& text) {
-  if (text.size() < 4 || text.size() > 6)
-    return false;
+  if (text.size() < 4 || text.size() > 6) return false;
   for (int i = 0; i < 3; ++i) {
-    if ((text[i] & ~0x20) != "COM"[i])
-      return false;
+    if ((text[i] & ~0x20) != "COM"[i]) return false;
   }
   for (size_t i = 3; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9')
-      return false;
+    if (text[i] < '0' || text[i] > '9') return false;
   }
   return text[3] != '0';
 }

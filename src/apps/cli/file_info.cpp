@@ -17,8 +17,7 @@ std::string Hex(uint32_t value, int digits) {
 std::string LowerExtension(const std::filesystem::path& path) {
   std::string ext = path.extension().string();
   for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return ext;
 }
@@ -27,10 +26,8 @@ std::string LowerExtension(const std::filesystem::path& path) {
 
 FileKind KindOfFile(const std::filesystem::path& path) {
   std::string ext = LowerExtension(path);
-  if (ext == ".rom")
-    return FileKind::kFirmware;
-  if (ext == ".prmz")
-    return FileKind::kSettings;
+  if (ext == ".rom") return FileKind::kFirmware;
+  if (ext == ".prmz") return FileKind::kSettings;
   return FileKind::kUnknown;
 }
 
@@ -50,8 +47,7 @@ std::string DescribeSettingsFile(const std::vector<uint8_t>& bytes) {
                     " count=" + std::to_string(count) + " firmware=" + Hex(image[1], 2) + "\n";
   for (size_t i = 1; i <= count; ++i) {
     auto entry = ReadAreaEntry(image.data(), image.size(), i);
-    if (!entry)
-      break;
+    if (!entry) break;
     out += "area=" + std::to_string(i) + " start=" + Hex(entry->Start, 4) +
            " length=" + std::to_string(entry->Length) + "\n";
   }

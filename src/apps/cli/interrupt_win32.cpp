@@ -22,8 +22,7 @@ constexpr char kNotNow[] =
 
 // Runs on a thread of its own that the console starts for each press.
 BOOL WINAPI OnControl(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
-    return FALSE;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   if (g_interruptible.load()) {
     g_interrupted.store(true);
     return TRUE;

@@ -28,8 +28,7 @@ void AddFriendlyNames(platform::DeviceRegistry& registry, std::vector<PortRow>& 
       std::string name = registry.FriendlyName(instance).value_or("");
       std::optional<int> n = PortOfFriendlyName(name);
       for (auto& row : rows) {
-        if (n && row.number == *n && row.friendly_name.empty())
-          row.friendly_name = name;
+        if (n && row.number == *n && row.friendly_name.empty()) row.friendly_name = name;
       }
     } catch (const Exception&) {
       // The search stops at such an entry with its text, which the auto line shows.
@@ -59,12 +58,10 @@ AutoPick SearchAsAutoWould(platform::SerialPlatform& serial, platform::DeviceReg
 }
 
 std::string Field(const std::string& text) {
-  if (text.empty())
-    return "-";
+  if (text.empty()) return "-";
   std::string out = text;
   for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20)
-      c = ' ';
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   }
   return out;
 }
@@ -79,8 +76,7 @@ PortsReport ListPorts(platform::SerialPlatform& serial, platform::DeviceRegistry
                       platform::Clock& clock) {
   PortsReport report;
   for (int n = 1; n <= platform::SerialPlatform::kMaxPort; ++n) {
-    if (serial.Probe(n))
-      report.rows.push_back({n, serial.DevicePath(n), {}});
+    if (serial.Probe(n)) report.rows.push_back({n, serial.DevicePath(n), {}});
   }
   report.pick.kind = AutoPick::Kind::kUnavailable;
   if (registry) {

@@ -11,8 +11,7 @@ int Clamped(int percent) {
 
 std::string PercentText(int percent, bool padded) {
   std::string digits = std::to_string(Clamped(percent));
-  if (padded)
-    digits.insert(0, 3 - digits.size(), ' ');
+  if (padded) digits.insert(0, 3 - digits.size(), ' ');
   return digits + "%";
 }
 
@@ -20,11 +19,9 @@ std::string PercentText(int percent, bool padded) {
 
 std::string RenderProgressBar(const ProgressState& state, int bar_width) {
   std::string line = state.label;
-  if (!state.gauge_visible)
-    return line;
+  if (!state.gauge_visible) return line;
   int filled = Clamped(state.percent) * bar_width / 100;
-  if (!line.empty())
-    line += ' ';
+  if (!line.empty()) line += ' ';
   line += '[';
   line.append(static_cast<size_t>(filled), '#');
   line.append(static_cast<size_t>(bar_width - filled), '-');
@@ -34,12 +31,10 @@ std::string RenderProgressBar(const ProgressState& state, int bar_width) {
 }
 
 std::string RenderProgressPlain(const ProgressState& state) {
-  if (state.label.empty() && !state.gauge_visible)
-    return {};
+  if (state.label.empty() && !state.gauge_visible) return {};
   std::string line = state.label;
   if (state.gauge_visible) {
-    if (!line.empty())
-      line += ' ';
+    if (!line.empty()) line += ' ';
     line += PercentText(state.percent, false);
   }
   return line;
@@ -53,15 +48,13 @@ void ProgressStream::Show(const ProgressState& state) {
     return;
   }
   std::string line = RenderProgressPlain(state);
-  if (line.empty() || line == last_)
-    return;
+  if (line.empty() || line == last_) return;
   out_ << line << '\n' << std::flush;
   last_ = std::move(line);
 }
 
 void ProgressStream::Break() {
-  if (!line_open_)
-    return;
+  if (!line_open_) return;
   out_ << '\n' << std::flush;
   line_open_ = false;
 }
@@ -85,8 +78,7 @@ void TerminalProgress::SetLabel(const std::string& text) {
 
 void TerminalProgress::SetGauge(int percent) {
   state_.percent = percent;
-  if (state_.gauge_visible)
-    stream_.Show(state_);
+  if (state_.gauge_visible) stream_.Show(state_);
 }
 
 void TerminalProgress::ShowGauge(bool visible) {
@@ -95,10 +87,8 @@ void TerminalProgress::ShowGauge(bool visible) {
 }
 
 void TerminalProgress::ShowCancel(bool visible) {
-  if (visible && !cancel_.Connecting())
-    cancel_.BeginConnecting();
-  if (!visible)
-    cancel_.BeginWorking();
+  if (visible && !cancel_.Connecting()) cancel_.BeginConnecting();
+  if (!visible) cancel_.BeginWorking();
 }
 
 bool TerminalProgress::Cancelled() const {

@@ -22,8 +22,7 @@ void TerminalUI::ShowInfo(const std::string& text) {
 }
 
 int TerminalUI::AskYesNo(const std::string& text) {
-  if (assume_yes_)
-    return kYes;
+  if (assume_yes_) return kYes;
   progress_.Break();
   streams_.err << text << " [y/N] " << std::flush;
   std::string answer;
@@ -41,13 +40,11 @@ std::unique_ptr<ProgressDialog> TerminalUI::CreateProgress() {
 
 bool IsYesAnswer(const std::string& answer) {
   size_t first = answer.find_first_not_of(" \t\r");
-  if (first == std::string::npos)
-    return false;
+  if (first == std::string::npos) return false;
   size_t last = answer.find_last_not_of(" \t\r");
   std::string word = answer.substr(first, last - first + 1);
   for (char& c : word) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   // The Cyrillic answers in UTF-8, lower and upper case.
   return word == "y" || word == "yes" || word == "д" || word == "да" || word == "Д" ||

@@ -27,8 +27,7 @@ void LogRequest(const sim::RequestRecord& r, const sim::WireReply& reply) {
   } else {
     what =
         (r.executed ? "reply " : "refused, reply ") + std::to_string(reply.bytes.size()) + " bytes";
-    if (reply.delay_ms)
-      what += " after " + std::to_string(reply.delay_ms) + " ms";
+    if (reply.delay_ms) what += " after " + std::to_string(reply.delay_ms) + " ms";
   }
   std::string payload;
   for (size_t i = 0; i < r.payload.size() && i < 8; ++i) {
@@ -36,8 +35,7 @@ void LogRequest(const sim::RequestRecord& r, const sim::WireReply& reply) {
     std::snprintf(hex, sizeof hex, " %02X", r.payload[i]);
     payload += hex;
   }
-  if (r.payload.size() > 8)
-    payload += " ...";
+  if (r.payload.size() > 8) payload += " ...";
   std::fprintf(stderr, "#%u cmd=%u payload=%zu:%s -> %s\n", r.number, r.command, r.payload.size(),
                payload.c_str(), what.c_str());
 }
@@ -74,8 +72,7 @@ int Run(Options options) {
 
   sim::PtyDevice::Options pty_options;
   pty_options.link_path = options.link_path;
-  if (options.log)
-    pty_options.on_request = LogRequest;
+  if (options.log) pty_options.on_request = LogRequest;
   // Without --link a script finds the device again by this line.
   pty_options.on_replug = [](const std::string& path) {
     std::cout << "pty: " << path << std::endl;
@@ -94,8 +91,7 @@ int Run(Options options) {
     return 1;
   }
   std::cout << "pty: " << pty.SlavePath() << std::endl;
-  if (!options.link_path.empty())
-    std::cout << "link: " << options.link_path << std::endl;
+  if (!options.link_path.empty()) std::cout << "link: " << options.link_path << std::endl;
 
   int signal = 0;
   sigwait(&stop_signals, &signal);

@@ -36,15 +36,12 @@ bool WriteSettingsImage(const std::string& path, const sim::DeviceModel::Setting
   size_t done = 0;
   while (ok && done < image.size()) {
     ssize_t n = ::write(fd, image.data() + done, image.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
+    if (n < 0 && errno == EINTR) continue;
     ok = n > 0;
-    if (ok)
-      done += static_cast<size_t>(n);
+    if (ok) done += static_cast<size_t>(n);
   }
   ok = ok && ::fsync(fd) == 0;
-  if (fd >= 0 && ::close(fd) != 0)
-    ok = false;
+  if (fd >= 0 && ::close(fd) != 0) ok = false;
   ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
     error = path + ": " + std::strerror(errno);

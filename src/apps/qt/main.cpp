@@ -29,8 +29,7 @@ qv::platform::PortTable PortTableFor(const std::filesystem::path& executable) {
 int main(int argc, char** argv) {
   std::filesystem::path executable = qv::platform::ExecutablePath();
   auto lock = qv::platform::AcquireInstanceLock(executable.filename().string());
-  if (!lock)
-    return 0;
+  if (!lock) return 0;
 
   QApplication app(argc, argv);
   qv::platform::TableSerialPlatform ports(PortTableFor(executable));

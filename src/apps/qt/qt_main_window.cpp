@@ -54,8 +54,7 @@ QString QtFilter(const std::string& filter) {
   QString text = QString::fromStdString(filter);
   QString description = text.section('|', 0, 0);
   QString pattern = text.section('|', 1, 1);
-  if (pattern.isEmpty() || description.contains('('))
-    return description;
+  if (pattern.isEmpty() || description.contains('(')) return description;
   return description + " (" + pattern + ")";
 }
 
@@ -104,20 +103,17 @@ QtMainWindow::QtMainWindow()
   connect(bLoadProg, &QPushButton::clicked, this, [this] { Handle(&TMainForm::bLoadProgClick); });
   connect(bSetParams, &QPushButton::clicked, this, [this] { Handle(&TMainForm::bSetParamsClick); });
   connect(cbAuto, &QCheckBox::clicked, this, [this](bool checked) {
-    if (form_)
-      form_->Run([&] { form_->cbAutoClick(checked); });
+    if (form_) form_->Run([&] { form_->cbAutoClick(checked); });
   });
 }
 
 void QtMainWindow::Handle(void (TMainForm::*handler)()) {
   TMainForm* form = form_;
-  if (form)
-    form->Run([form, handler] { (form->*handler)(); });
+  if (form) form->Run([form, handler] { (form->*handler)(); });
 }
 
 int QtMainWindow::Box(const MessageBox& box) {
-  if (message_hook_)
-    return message_hook_(box);
+  if (message_hook_) return message_hook_(box);
   QMessageBox dialog(box.kind == "ask"    ? QMessageBox::Question
                      : box.kind == "info" ? QMessageBox::Information
                                           : QMessageBox::Critical,
@@ -152,10 +148,8 @@ void QtMainWindow::ShowApplicationError(const std::string& caption, const std::s
 
 int QtMainWindow::WindowState() const {
   Qt::WindowStates state = windowState();
-  if (state & Qt::WindowMinimized)
-    return 1;
-  if (state & Qt::WindowMaximized)
-    return 2;
+  if (state & Qt::WindowMinimized) return 1;
+  if (state & Qt::WindowMaximized) return 2;
   return 0;
 }
 
@@ -199,13 +193,11 @@ void QtMainWindow::SetMemoLines(const std::vector<std::string>& lines) {
 }
 
 std::optional<std::filesystem::path> QtMainWindow::ChooseFile(const TOpenDialogSpec& dialog) {
-  if (file_hook_)
-    return file_hook_(dialog);
+  if (file_hook_) return file_hook_(dialog);
   QString chosen = QFileDialog::getOpenFileName(
       this, QString(), QString::fromStdString(dialog.initial_dir.string()), QtFilter(dialog.filter),
       nullptr, QFileDialog::ReadOnly);
-  if (chosen.isEmpty())
-    return std::nullopt;
+  if (chosen.isEmpty()) return std::nullopt;
   return std::filesystem::path(chosen.toStdString());
 }
 
@@ -219,16 +211,14 @@ void QtMainWindow::ProcessMessages() {
 
 void QtMainWindow::CentreOnScreen() {
   QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-  if (!screen)
-    return;
+  if (!screen) return;
   QRect frame = frameGeometry();
   move(screen->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
 }
 
 void QtMainWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (shown_once_ || !form_)
-    return;
+  if (shown_once_ || !form_) return;
   shown_once_ = true;
   // Centred first as well, so that a message of the start-up sequence (shown over this window)
   // is centred on the screen too.
@@ -245,8 +235,7 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
   }
   // The settings are written; an error is reported and the window closes all the same, so that
   // a folder that cannot be written never keeps the program from ending.
-  if (form_)
-    form_->Run([this] { form_->FormClose(); });
+  if (form_) form_->Run([this] { form_->FormClose(); });
   event->accept();
 }
 

@@ -49,8 +49,7 @@ bool QtPortChooser::ShowModal(const std::vector<std::string>& entries, int& sele
   }
   PCB->setFocus();
   bool ok = exec() == QDialog::Accepted;
-  if (ok)
-    selected = PCB->currentIndex();
+  if (ok) selected = PCB->currentIndex();
   return ok;
 }
 

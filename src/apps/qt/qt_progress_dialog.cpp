@@ -38,8 +38,7 @@ QtProgressDialog::QtProgressDialog(QWidget* main_window)
   BitBtn1->setFont(DesignFont());
   BitBtn1->setAutoDefault(false);
   connect(BitBtn1, &QPushButton::clicked, this, [this] {
-    if (events_)
-      events_->BitBtn1Click();
+    if (events_) events_->BitBtn1Click();
   });
 }
 
@@ -69,8 +68,7 @@ void QtProgressDialog::SetCancelVisible(bool visible) {
 
 void QtProgressDialog::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
-    if (events_ && BitBtn1->isVisible())
-      events_->EscapePressed();
+    if (events_ && BitBtn1->isVisible()) events_->EscapePressed();
     return;
   }
   QDialog::keyPressEvent(event);

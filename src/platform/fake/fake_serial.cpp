@@ -99,7 +99,8 @@ std::optional<int64_t> FakeLine::NextArrival() const {
 
 void FakeLine::DropArrived() {
   int64_t now = clock_.NowMs();
-  while (!queue_.empty() && queue_.front().at <= now) queue_.pop_front();
+  while (!queue_.empty() && queue_.front().at <= now)
+    queue_.pop_front();
 }
 
 void FakeLine::HostWrite(const uint8_t* data, size_t size) {

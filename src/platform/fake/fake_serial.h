@@ -67,9 +67,9 @@ class FakeLine {
   void SetPeer(FakePeer* peer) { peer_ = peer; }
 
   // Test controls.
-  bool present = true;         // the device node exists
-  bool held_elsewhere = false; // another program has it open: probe and open fail
-  bool failed = false;         // the device has gone away: reads, writes and waits fail
+  bool present = true;                  // the device node exists
+  bool held_elsewhere = false;          // another program has it open: probe and open fail
+  bool failed = false;                  // the device has gone away: reads, writes and waits fail
   std::optional<uint32_t> driver_baud;  // the rate the driver takes whatever is asked
 
   // What the host did, for assertions.

@@ -26,8 +26,7 @@ class FlockInstanceLock final : public InstanceLock {
 // name keeps the users apart).
 std::string LockPath(const std::string& executable_file_name) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && *runtime)
-    return std::string(runtime) + "/" + executable_file_name + ".lock";
+  if (runtime && *runtime) return std::string(runtime) + "/" + executable_file_name + ".lock";
   return "/tmp/" + executable_file_name + "." + std::to_string(::getuid()) + ".lock";
 }
 
@@ -46,8 +45,7 @@ std::unique_ptr<InstanceLock> AcquireInstanceLock(const std::string& executable_
   // O_NOFOLLOW: a symbolic link planted under the lock's name is refused, not followed.
   int fd = ::open(LockPath(executable_file_name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
                   0600);
-  if (fd < 0)
-    return nullptr;
+  if (fd < 0) return nullptr;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return nullptr;

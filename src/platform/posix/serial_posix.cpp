@@ -15,7 +15,9 @@
 namespace qv::platform {
 namespace {
 
-std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
+std::error_code LastError() {
+  return std::error_code(errno, std::generic_category());
+}
 
 struct BaudEntry {
   uint32_t rate;
@@ -23,12 +25,12 @@ struct BaudEntry {
 };
 
 constexpr BaudEntry kBauds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
     {1500000, B1500000}, {2000000, B2000000},
 };
 
@@ -111,10 +113,18 @@ class PosixSerialPort final : public SerialPort {
     if (::tcgetattr(fd_, &tio) != 0) return LastError();
     s.baud_rate = RateOf(::cfgetospeed(&tio));
     switch (tio.c_cflag & CSIZE) {
-      case CS5: s.data_bits = 5; break;
-      case CS6: s.data_bits = 6; break;
-      case CS7: s.data_bits = 7; break;
-      default: s.data_bits = 8; break;
+      case CS5:
+        s.data_bits = 5;
+        break;
+      case CS6:
+        s.data_bits = 6;
+        break;
+      case CS7:
+        s.data_bits = 7;
+        break;
+      default:
+        s.data_bits = 8;
+        break;
     }
     if (!(tio.c_cflag & PARENB)) {
       s.parity = 0;
@@ -138,18 +148,35 @@ class PosixSerialPort final : public SerialPort {
     }
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
     switch (s.data_bits) {
-      case 5: tio.c_cflag |= CS5; break;
-      case 6: tio.c_cflag |= CS6; break;
-      case 7: tio.c_cflag |= CS7; break;
-      default: tio.c_cflag |= CS8; break;
+      case 5:
+        tio.c_cflag |= CS5;
+        break;
+      case 6:
+        tio.c_cflag |= CS6;
+        break;
+      case 7:
+        tio.c_cflag |= CS7;
+        break;
+      default:
+        tio.c_cflag |= CS8;
+        break;
     }
     tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
     switch (s.parity) {
-      case 1: tio.c_cflag |= PARENB | PARODD; break;
-      case 2: tio.c_cflag |= PARENB; break;
-      case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
-      case 4: tio.c_cflag |= PARENB | CMSPAR; break;
-      default: break;
+      case 1:
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+      case 2:
+        tio.c_cflag |= PARENB;
+        break;
+      case 3:
+        tio.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+      case 4:
+        tio.c_cflag |= PARENB | CMSPAR;
+        break;
+      default:
+        break;
     }
     // One and a half stop bits do not exist here; two is the nearest.
     if (s.stop_bits == 0) {

@@ -21,8 +21,7 @@ class Win32Clock final : public Clock {
   }
 
   void SleepMs(int64_t ms) override {
-    if (ms <= 0)
-      return;
+    if (ms <= 0) return;
     // Sleep rounds up to the system timer's period; ask for 1 ms resolution for this sleep so
     // that the link's 50 ms pause between attempts lasts 50 ms, not 62.
     ::timeBeginPeriod(1);

@@ -37,8 +37,7 @@ void Win32MessagePump::RemoveDialog(HWND dialog) {
 
 void Win32MessagePump::Dispatch(MSG& msg) {
   for (HWND dialog : dialogs_) {
-    if (::IsWindow(dialog) && ::IsDialogMessageW(dialog, &msg))
-      return;
+    if (::IsWindow(dialog) && ::IsDialogMessageW(dialog, &msg)) return;
   }
   ::TranslateMessage(&msg);
   ::DispatchMessageW(&msg);

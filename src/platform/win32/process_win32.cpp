@@ -26,8 +26,7 @@ std::filesystem::path ExecutablePath() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0)
-      return {};
+    if (n == 0) return {};
     if (n < buffer.size()) {
       buffer.resize(n);
       return std::filesystem::path(buffer);
@@ -39,8 +38,7 @@ std::filesystem::path ExecutablePath() {
 std::unique_ptr<InstanceLock> AcquireInstanceLock(const std::string& executable_file_name) {
   std::wstring name = win32::Utf8ToWide(executable_file_name);
   HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
-  if (mutex == nullptr)
-    return nullptr;
+  if (mutex == nullptr) return nullptr;
   if (::GetLastError() == ERROR_ALREADY_EXISTS) {
     ::CloseHandle(mutex);
     return nullptr;

@@ -10,12 +10,10 @@ namespace {
 class RegKey {
  public:
   RegKey(HKEY root, const std::string& path) {
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
-      key_ = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS) key_ = nullptr;
   }
   ~RegKey() {
-    if (key_)
-      ::RegCloseKey(key_);
+    if (key_) ::RegCloseKey(key_);
   }
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
@@ -37,8 +35,7 @@ RegistryDeviceRegistry::RegistryDeviceRegistry(HKEY root, std::string device_key
 std::vector<std::string> RegistryDeviceRegistry::InstanceNames() {
   std::vector<std::string> names;
   RegKey key(root_, device_key_);
-  if (!key)
-    return names;
+  if (!key) return names;
   DWORD count = 0;
   DWORD longest = 0;
   if (::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr,
@@ -49,23 +46,19 @@ std::vector<std::string> RegistryDeviceRegistry::InstanceNames() {
   for (DWORD i = 0; i < count; ++i) {
     DWORD size = static_cast<DWORD>(name.size());
     LONG r = ::RegEnumKeyExA(key.Get(), i, name.data(), &size, nullptr, nullptr, nullptr, nullptr);
-    if (r == ERROR_NO_MORE_ITEMS)
-      break;
-    if (r == ERROR_SUCCESS)
-      names.emplace_back(name.data(), size);
+    if (r == ERROR_NO_MORE_ITEMS) break;
+    if (r == ERROR_SUCCESS) names.emplace_back(name.data(), size);
   }
   return names;
 }
 
 std::optional<std::string> RegistryDeviceRegistry::FriendlyName(const std::string& instance) {
   RegKey key(root_, device_key_ + "\\" + instance);
-  if (!key)
-    return std::nullopt;
+  if (!key) return std::nullopt;
   DWORD type = 0;
   DWORD size = 0;
   LONG r = ::RegQueryValueExA(key.Get(), kFriendlyName, nullptr, &type, nullptr, &size);
-  if (r == ERROR_FILE_NOT_FOUND)
-    return std::nullopt;
+  if (r == ERROR_FILE_NOT_FOUND) return std::nullopt;
   if (r != ERROR_SUCCESS) {
     throw Exception("Failed to get data for '" + std::string(kFriendlyName) + "'", ErrorCodeOf(r));
   }

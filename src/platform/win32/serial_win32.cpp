@@ -35,11 +35,9 @@ constexpr DWORD kWriteLimitMs = 10000;
 constexpr DWORD kHandOverMs = 100;
 
 bool IsBareComName(const std::string& path) {
-  if (path.size() < 4 || path.size() > 6)
-    return false;
+  if (path.size() < 4 || path.size() > 6) return false;
   for (int i = 0; i < 3; ++i) {
-    if (std::toupper(static_cast<unsigned char>(path[i])) != "COM"[i])
-      return false;
+    if (std::toupper(static_cast<unsigned char>(path[i])) != "COM"[i]) return false;
   }
   return std::all_of(path.begin() + 3, path.end(),
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
@@ -57,16 +55,14 @@ bool IsValid(HANDLE h) {
 std::error_code MakePlainBytes(HANDLE handle) {
   DCB dcb{};
   dcb.DCBlength = sizeof(dcb);
-  if (!::GetCommState(handle, &dcb))
-    return LastErrorCode();
+  if (!::GetCommState(handle, &dcb)) return LastErrorCode();
   dcb.fBinary = TRUE;
   dcb.fOutX = FALSE;
   dcb.fInX = FALSE;
   dcb.fNull = FALSE;
   dcb.fErrorChar = FALSE;
   dcb.fAbortOnError = FALSE;
-  if (!::SetCommState(handle, &dcb))
-    return LastErrorCode();
+  if (!::SetCommState(handle, &dcb)) return LastErrorCode();
   return {};
 }
 
@@ -75,8 +71,7 @@ class Overlapped {
  public:
   Overlapped() { ov_.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
   ~Overlapped() {
-    if (ov_.hEvent)
-      ::CloseHandle(ov_.hEvent);
+    if (ov_.hEvent) ::CloseHandle(ov_.hEvent);
   }
   Overlapped(const Overlapped&) = delete;
   Overlapped& operator=(const Overlapped&) = delete;
@@ -121,8 +116,7 @@ class Win32SerialPort final : public SerialPort {
   std::error_code GetLineSettings(LineSettings& s) override {
     DCB dcb{};
     dcb.DCBlength = sizeof(dcb);
-    if (!::GetCommState(handle_, &dcb))
-      return LastErrorCode();
+    if (!::GetCommState(handle_, &dcb)) return LastErrorCode();
     s.baud_rate = dcb.BaudRate;
     s.data_bits = dcb.ByteSize;
     // The port manager's parity and stop-bit codes are the DCB's own
@@ -135,14 +129,12 @@ class Win32SerialPort final : public SerialPort {
   std::error_code SetLineSettings(const LineSettings& s) override {
     DCB dcb{};
     dcb.DCBlength = sizeof(dcb);
-    if (!::GetCommState(handle_, &dcb))
-      return LastErrorCode();
+    if (!::GetCommState(handle_, &dcb)) return LastErrorCode();
     dcb.BaudRate = s.baud_rate;
     dcb.ByteSize = s.data_bits;
     dcb.Parity = s.parity;
     dcb.StopBits = s.stop_bits;
-    if (!::SetCommState(handle_, &dcb))
-      return LastErrorCode();
+    if (!::SetCommState(handle_, &dcb)) return LastErrorCode();
     return {};
   }
 
@@ -167,23 +159,19 @@ class Win32SerialPort final : public SerialPort {
       have_byte_ = false;
       ::PurgeComm(handle_, PURGE_RXCLEAR);
     }
-    if (tx)
-      ::PurgeComm(handle_, PURGE_TXCLEAR);
+    if (tx) ::PurgeComm(handle_, PURGE_TXCLEAR);
   }
 
   size_t Read(uint8_t* buffer, size_t max, std::error_code& ec) override {
-    if (max == 0)
-      return 0;
-    if (read_pending_ && !HandOver(ec))
-      return 0;
+    if (max == 0) return 0;
+    if (read_pending_ && !HandOver(ec)) return 0;
     size_t got = 0;
     if (have_byte_) {
       buffer[got++] = byte_;
       have_byte_ = false;
     }
     DWORD queued = 0;
-    if (got == max || !Queued(queued, ec) || queued == 0)
-      return got;
+    if (got == max || !Queued(queued, ec) || queued == 0) return got;
     DWORD want = static_cast<DWORD>(std::min<size_t>(max - got, queued));
     DWORD n = 0;
     if (!::ReadFile(handle_, buffer + got, want, &n, io_.Fresh())) {
@@ -202,41 +190,32 @@ class Win32SerialPort final : public SerialPort {
       return sent == size ? std::error_code() : ErrorCodeOf(ERROR_WRITE_FAULT);
     }
     DWORD err = ::GetLastError();
-    if (err != ERROR_IO_PENDING)
-      return ErrorCodeOf(err);
+    if (err != ERROR_IO_PENDING) return ErrorCodeOf(err);
     if (::WaitForSingleObject(io_.Event(), kWriteLimitMs) != WAIT_OBJECT_0) {
       ::CancelIoEx(handle_, io_.Get());
       ::GetOverlappedResult(handle_, io_.Get(), &sent, TRUE);
       return ErrorCodeOf(ERROR_TIMEOUT);
     }
-    if (!::GetOverlappedResult(handle_, io_.Get(), &sent, FALSE))
-      return LastErrorCode();
+    if (!::GetOverlappedResult(handle_, io_.Get(), &sent, FALSE)) return LastErrorCode();
     return sent == size ? std::error_code() : ErrorCodeOf(ERROR_WRITE_FAULT);
   }
 
   WaitResult WaitReadable(int64_t timeout_ms) override {
-    if (have_byte_)
-      return WaitResult::kReadable;
+    if (have_byte_) return WaitResult::kReadable;
     if (read_pending_) {
-      if (wait_.Done())
-        return Harvest();
+      if (wait_.Done()) return Harvest();
     } else {
       std::error_code ec;
       DWORD queued = 0;
-      if (!Queued(queued, ec))
-        return WaitResult::kFailed;
-      if (queued > 0)
-        return WaitResult::kReadable;
+      if (!Queued(queued, ec)) return WaitResult::kFailed;
+      if (queued > 0) return WaitResult::kReadable;
     }
-    if (timeout_ms <= 0)
-      return WaitResult::kTimeout;
+    if (timeout_ms <= 0) return WaitResult::kTimeout;
     if (!read_pending_) {
       // The wait's read stays pending across calls when a message or the time-out woke us
       // first: the next wait picks it up instead of starting another.
-      if (::ReadFile(handle_, &byte_, 1, nullptr, wait_.Fresh()))
-        return Harvest();
-      if (::GetLastError() != ERROR_IO_PENDING)
-        return WaitResult::kFailed;
+      if (::ReadFile(handle_, &byte_, 1, nullptr, wait_.Fresh())) return Harvest();
+      if (::GetLastError() != ERROR_IO_PENDING) return WaitResult::kFailed;
       read_pending_ = true;
     }
     return Block(timeout_ms);
@@ -264,12 +243,9 @@ class Win32SerialPort final : public SerialPort {
     HANDLE event = wait_.Event();
     DWORD r = t_wake_for_messages ? ::MsgWaitForMultipleObjects(1, &event, FALSE, ms, QS_ALLINPUT)
                                   : ::WaitForSingleObject(event, ms);
-    if (r == WAIT_TIMEOUT)
-      return WaitResult::kTimeout;
-    if (r == WAIT_OBJECT_0 + 1 && t_wake_for_messages)
-      return WaitResult::kMessage;
-    if (r != WAIT_OBJECT_0)
-      return WaitResult::kFailed;
+    if (r == WAIT_TIMEOUT) return WaitResult::kTimeout;
+    if (r == WAIT_OBJECT_0 + 1 && t_wake_for_messages) return WaitResult::kMessage;
+    if (r != WAIT_OBJECT_0) return WaitResult::kFailed;
     return Harvest();
   }
 
@@ -290,10 +266,8 @@ class Win32SerialPort final : public SerialPort {
   bool HandOver(std::error_code& ec) {
     if (!wait_.Done()) {
       DWORD queued = 0;
-      if (!Queued(queued, ec) || queued == 0)
-        return false;
-      if (::WaitForSingleObject(wait_.Event(), kHandOverMs) != WAIT_OBJECT_0)
-        return false;
+      if (!Queued(queued, ec) || queued == 0) return false;
+      if (::WaitForSingleObject(wait_.Event(), kHandOverMs) != WAIT_OBJECT_0) return false;
     }
     if (Harvest() == WaitResult::kFailed) {
       ec = LastErrorOr(ERROR_READ_FAULT);
@@ -305,8 +279,7 @@ class Win32SerialPort final : public SerialPort {
   // The pending read writes into byte_ and wait_ until it completes; it must be over before
   // they are reused or go away.
   void CancelPendingRead() {
-    if (!read_pending_)
-      return;
+    if (!read_pending_) return;
     ::CancelIoEx(handle_, wait_.Get());
     DWORD unused = 0;
     ::GetOverlappedResult(handle_, wait_.Get(), &unused, TRUE);
@@ -362,8 +335,7 @@ bool ProbeSerialDevice(const std::string& path) {
   // Access 0: a probe asks for no rights, it only finds out whether the port can be had now.
   HANDLE h =
       ::CreateFileA(device.c_str(), 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (!win32::IsValid(h))
-    return false;
+  if (!win32::IsValid(h)) return false;
   ::CloseHandle(h);
   return true;
 }

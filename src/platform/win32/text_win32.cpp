@@ -5,8 +5,7 @@
 namespace qv::platform::win32 {
 
 std::wstring Utf8ToWide(std::string_view text) {
-  if (text.empty())
-    return {};
+  if (text.empty()) return {};
   int size = static_cast<int>(text.size());
   int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
   std::wstring wide(static_cast<size_t>(n), L'\0');
@@ -15,8 +14,7 @@ std::wstring Utf8ToWide(std::string_view text) {
 }
 
 std::string WideToUtf8(std::wstring_view text) {
-  if (text.empty())
-    return {};
+  if (text.empty()) return {};
   int size = static_cast<int>(text.size());
   int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(n), '\0');
