@@ -162,13 +162,13 @@ FaultPlan& FaultPlan::Add(FaultRule rule) {
   return *this;
 }
 
-bool FaultPlan::Parse(std::string_view spec, std::string& error) {
-  size_t colon = spec.find(':');
-  std::string_view name = spec.substr(0, colon);
-  std::string_view rest = colon == std::string_view::npos ? "" : spec.substr(colon + 1);
+bool FaultPlan::Parse(std::string_view rule_text, std::string& error) {
+  size_t colon = rule_text.find(':');
+  std::string_view name = rule_text.substr(0, colon);
+  std::string_view rest = colon == std::string_view::npos ? "" : rule_text.substr(colon + 1);
   std::vector<KeyValue> pairs;
   if (!SplitPairs(rest, pairs)) {
-    error = "expected KEY=VALUE pairs separated by commas in '" + std::string(spec) + "'";
+    error = "expected KEY=VALUE pairs separated by commas in '" + std::string(rule_text) + "'";
     return false;
   }
   if (name == "status") return ParseStatus(pairs, program_statuses, error);

@@ -49,7 +49,7 @@ struct FaultRule {
 // The faults a simulated device shows. Rules may stack on one request (a delay and a truncated
 // reply); silent, busy and unplug replace the reply altogether.
 //
-// The text form, one rule per spec (the simulator's --fault option):
+// The text form of one rule (the simulator's --fault option):
 //   KIND[:KEY=VALUE,...]   KIND: silent busy checksum short truncate surplus delay unplug status
 //   from=K count=N cmd=C   for every kind but status (cmd decimal or 0x hex); count 0: all
 //                          from K on, the default for every kind but unplug, whose default is 1
@@ -64,16 +64,16 @@ class FaultPlan {
   std::deque<ProgramStatus> program_statuses;
 
   FaultPlan& Add(FaultRule rule);
-  // Parses one rule in the text form above and adds it. On a bad spec returns false, sets
+  // Parses one rule in the text form above and adds it. On a bad text returns false, sets
   // `error` and leaves the plan unchanged.
-  bool Parse(std::string_view spec, std::string& error);
+  bool Parse(std::string_view rule_text, std::string& error);
   // The text form of a rule, for messages and logs.
   static std::string Describe(const FaultRule& rule);
   static std::string_view KindName(FaultKind kind);
 };
 
 // A number in decimal, or in hexadecimal after "0x", no larger than max: the numbers of fault
-// specs and of the simulator's command line.
+// rules and of the simulator's command line.
 bool ParseNumberText(std::string_view text, uint64_t max, uint64_t& out);
 
 }  // namespace qv::sim

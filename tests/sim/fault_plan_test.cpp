@@ -51,7 +51,7 @@ std::string Outcomes(SimDevice& device) {
 }
 
 struct RuleCase {
-  std::string spec;
+  std::string rule_text;
   std::string outcomes;  // requests 1..6: Identify, PageChunk, Identify, PageChunk, ...
 };
 
@@ -71,10 +71,10 @@ TEST(FaultPlan, RulesApplyFromTheirRequestForTheirCountAndCommand) {
       {"unplug:from=3,count=0", "..UUUU"},
   };
   for (const RuleCase& c : cases) {
-    SCOPED_TRACE(c.spec);
+    SCOPED_TRACE(c.rule_text);
     FaultPlan plan;
     std::string error;
-    ASSERT_TRUE(plan.Parse(c.spec, error)) << error;
+    ASSERT_TRUE(plan.Parse(c.rule_text, error)) << error;
     SimDevice device(plan);
     EXPECT_EQ(Outcomes(device), c.outcomes);
   }
@@ -117,11 +117,11 @@ TEST(FaultPlan, RefusedRequestsAreNotCarriedOut) {
       {"silent", false},  {"busy", false},           {"unplug", false},
       {"checksum", true}, {"truncate:keep=2", true}, {"delay:ms=5", true},
   };
-  for (const auto& [spec, carried_out] : cases) {
-    SCOPED_TRACE(spec);
+  for (const auto& [rule_text, carried_out] : cases) {
+    SCOPED_TRACE(rule_text);
     FaultPlan plan;
     std::string error;
-    ASSERT_TRUE(plan.Parse(spec, error)) << error;
+    ASSERT_TRUE(plan.Parse(rule_text, error)) << error;
     SimDevice device(plan);
     WireReply r;
     std::vector<uint8_t> store = Request(7, {0, 0, 4, 0});
@@ -176,11 +176,11 @@ TEST(FaultPlan, ParsesTheTextFormAndRefusesBadSpecs) {
       {"surplus", "surplus:from=1,bytes=3"},
       {"truncate:keep=7", "truncate:from=1,keep=7"},
   };
-  for (const auto& [spec, described] : good) {
-    SCOPED_TRACE(spec);
+  for (const auto& [rule_text, described] : good) {
+    SCOPED_TRACE(rule_text);
     FaultPlan plan;
     std::string error;
-    ASSERT_TRUE(plan.Parse(spec, error)) << error;
+    ASSERT_TRUE(plan.Parse(rule_text, error)) << error;
     ASSERT_EQ(plan.rules.size(), 1u);
     EXPECT_EQ(FaultPlan::Describe(plan.rules[0]), described);
   }
@@ -190,11 +190,11 @@ TEST(FaultPlan, ParsesTheTextFormAndRefusesBadSpecs) {
       "silent:from=3,", "silent:from=3x", "silent:=3",      "status:flags=256",
       "status:times=0", "status:from=2",  "busy:count=-1",  "silent:cmd=0x",
   };
-  for (const std::string& spec : bad) {
-    SCOPED_TRACE(spec);
+  for (const std::string& rule_text : bad) {
+    SCOPED_TRACE(rule_text);
     FaultPlan plan;
     std::string error;
-    EXPECT_FALSE(plan.Parse(spec, error));
+    EXPECT_FALSE(plan.Parse(rule_text, error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(plan.rules.empty());
     EXPECT_TRUE(plan.program_statuses.empty());

@@ -91,7 +91,7 @@ line, then serves requests until SIGINT or SIGTERM.
   --settings-out FILE  write the settings memory here after every StoreArea and at exit
   --baud N             pace the line: 11 bits a character at N baud, both ways
   --program-ms N       milliseconds the device spends programming each page
-  --fault SPEC         a fault rule (repeatable):
+  --fault RULE         a fault rule (repeatable):
                          KIND[:from=K,count=N,cmd=C,...]
                          silent, busy, checksum: no value
                          short:length=L      length byte L (below 6; default 5)
