@@ -64,6 +64,10 @@ void DriveLikeAJob(ProgressDialog& p) {
   p.SetGauge(33);
   p.SetGauge(33);
   p.SetGauge(100);
+  // The next stage, as the restore moves from reading the FAT to writing the areas.
+  p.SetLabel("Запись настроек...");
+  p.SetGauge(0);
+  p.ShowGauge(true);
 }
 
 TEST(TerminalProgress, PlainLinesWhenStderrIsNoTerminal) {
@@ -79,7 +83,9 @@ TEST(TerminalProgress, PlainLinesWhenStderrIsNoTerminal) {
             "Чтение FAT...\n"
             "Чтение FAT... 0%\n"
             "Чтение FAT... 33%\n"
-            "Чтение FAT... 100%\n");
+            "Чтение FAT... 100%\n"
+            "Запись настроек...\n"
+            "Запись настроек... 0%\n");
 }
 
 TEST(TerminalProgress, BarRedrawnInPlaceOnATerminalAndEndedBeforeMessages) {

@@ -72,7 +72,16 @@ TerminalProgress::~TerminalProgress() {
 }
 
 void TerminalProgress::SetLabel(const std::string& text) {
+  bool new_stage = text != state_.label;
   state_.label = text;
+  if (new_stage && state_.gauge_visible) {
+    // The gauge still holds the last stage's value until the job resets it: the new stage's
+    // text is shown alone, never beside the old percentage.
+    ProgressState label_only = state_;
+    label_only.gauge_visible = false;
+    stream_.Show(label_only);
+    return;
+  }
   stream_.Show(state_);
 }
 
