@@ -140,4 +140,8 @@ bool IsSystemText(const std::string& text);
 // Reads a whole file; empty when it does not exist.
 std::vector<uint8_t> FileBytes(const std::filesystem::path& path);
 
+// A test name for row `index` of a fault table: "row<index>_" and the fault's text with every
+// character that is no letter or digit written as "_".
+std::string RowTestName(size_t index, const char* fault);
+
 }  // namespace qv::fault

@@ -295,11 +295,7 @@ TEST_P(FaultTable, EachJob) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultTable, ::testing::Range<size_t>(0, Rows().size()),
                          [](const ::testing::TestParamInfo<size_t>& info) {
-                           std::string name = "row" + std::to_string(info.param) + "_";
-                           for (char c : std::string(Rows()[info.param].fault)) {
-                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                           }
-                           return name;
+                           return RowTestName(info.param, Rows()[info.param].fault);
                          });
 
 }  // namespace

@@ -143,11 +143,7 @@ TEST_P(PtyFaultTable, EachJob) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, PtyFaultTable, ::testing::Range<size_t>(0, PtyRows().size()),
                          [](const ::testing::TestParamInfo<size_t>& info) {
-                           std::string name = "row" + std::to_string(info.param) + "_";
-                           for (char c : std::string(PtyRows()[info.param].fault)) {
-                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                           }
-                           return name;
+                           return RowTestName(info.param, PtyRows()[info.param].fault);
                          });
 
 }  // namespace

@@ -8,21 +8,10 @@ namespace {
 
 constexpr const wchar_t* kClass = L"TGauge";
 
-void RegisterOnce(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = proc;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = kClass;
-  registered = ::RegisterClassW(&wc) != 0;
-}
-
 }  // namespace
 
 Gauge::Gauge(HWND parent, Bounds bounds) {
-  RegisterOnce(&Gauge::Proc);
+  RegisterWindowClassOnce(kClass, &Gauge::Proc, /*top_level=*/false);
   window_ =
       ::CreateWindowExW(0, kClass, L"", WS_CHILD | WS_BORDER, bounds.left, bounds.top, bounds.width,
                         bounds.height, parent, nullptr, ::GetModuleHandleW(nullptr), this);

@@ -28,19 +28,6 @@ Bounds In(Bounds frame, Bounds own) {
   return {frame.left + own.left, frame.top + own.top, own.width, own.height};
 }
 
-void RegisterOnce(WNDPROC proc) {
-  static bool registered = false;
-  if (registered) return;
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = proc;
-  wc.hInstance = ::GetModuleHandleW(nullptr);
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClass;
-  registered = ::RegisterClassW(&wc) != 0;
-}
-
 // "Description|pattern|..." as the common dialog wants it: pairs separated by zeros, ending in
 // two.
 std::wstring DialogFilter(const std::string& filter) {
@@ -60,7 +47,7 @@ int MessageBoxOnScreen(HWND owner, const std::string& text, const std::string& c
 }  // namespace
 
 Win32MainWindow::Win32MainWindow(platform::win32::Win32MessagePump& pump) : pump_(pump) {
-  RegisterOnce(&Win32MainWindow::Proc);
+  RegisterWindowClassOnce(kClass, &Win32MainWindow::Proc, /*top_level=*/true);
   // A single border that cannot be resized, the system menu and the minimise button only. The
   // frames do not paint their insides, so the window paints under its children.
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;

@@ -77,4 +77,19 @@ DialogTemplate::DialogTemplate(DWORD style, DWORD ex_style) {
   // The menu, class and title arrays that follow stay empty (zero words).
 }
 
+void RegisterWindowClassOnce(const wchar_t* name, WNDPROC proc, bool top_level) {
+  WNDCLASSW existing{};
+  if (::GetClassInfoW(::GetModuleHandleW(nullptr), name, &existing)) return;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  if (top_level) {
+    wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  }
+  wc.lpszClassName = name;
+  ::RegisterClassW(&wc);
+}
+
 }  // namespace qv::win32

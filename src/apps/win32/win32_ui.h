@@ -18,6 +18,10 @@ HFONT SystemFont();
 // UTF-8 text for the W functions.
 std::wstring Wide(const std::string& utf8);
 
+// Registers a window class once per process: its procedure, the arrow cursor and, when given,
+// the application icon and the dialog face background. Later calls do nothing.
+void RegisterWindowClassOnce(const wchar_t* name, WNDPROC proc, bool top_level);
+
 // A child control with the given class, text, style and bounds, in the design font.
 HWND CreateControl(HWND parent, const wchar_t* window_class, const std::string& text, DWORD style,
                    Bounds bounds, int id, HFONT font);
